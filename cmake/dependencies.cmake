@@ -1,0 +1,61 @@
+# Third-party libraries, built from Debian's source packages that the
+# bootstrap unpacked under third_party/src (never committed).
+set(VELMORA_SOURCES_DIR ${CMAKE_SOURCE_DIR}/third_party/src)
+
+# zlib: Debian's mingw package.
+find_library(ZLIB_STATIC NAMES libz.a REQUIRED)
+find_path(ZLIB_INCLUDE zlib.h REQUIRED)
+add_library(zlib STATIC IMPORTED GLOBAL)
+set_target_properties(zlib PROPERTIES
+  IMPORTED_LOCATION ${ZLIB_STATIC}
+  INTERFACE_INCLUDE_DIRECTORIES ${ZLIB_INCLUDE})
+
+# minizip from zlib's contrib.
+file(GLOB ZLIB_SOURCE_DIR LIST_DIRECTORIES true ${VELMORA_SOURCES_DIR}/zlib-*)
+list(FILTER ZLIB_SOURCE_DIR EXCLUDE REGEX "\\.(tar|dsc|xz|bz2|gz)")
+if(NOT ZLIB_SOURCE_DIR OR NOT EXISTS ${ZLIB_SOURCE_DIR}/contrib/minizip/zip.c)
+  message(FATAL_ERROR "zlib sources missing: run scripts/bootstrap.sh")
+endif()
+set(MINIZIP_DIR ${ZLIB_SOURCE_DIR}/contrib/minizip)
+add_library(minizip STATIC
+  ${MINIZIP_DIR}/zip.c ${MINIZIP_DIR}/unzip.c
+  ${MINIZIP_DIR}/ioapi.c ${MINIZIP_DIR}/iowin32.c)
+target_include_directories(minizip SYSTEM PUBLIC ${MINIZIP_DIR})
+target_compile_definitions(minizip PRIVATE NOCRYPT NOUNCRYPT)
+target_compile_options(minizip PRIVATE -w)
+target_link_libraries(minizip PUBLIC zlib)
+
+# libpng.
+file(GLOB PNG_SOURCE_DIR LIST_DIRECTORIES true ${VELMORA_SOURCES_DIR}/libpng1.6-*)
+list(FILTER PNG_SOURCE_DIR EXCLUDE REGEX "\\.(tar|dsc|xz|bz2|gz)")
+if(NOT PNG_SOURCE_DIR OR NOT EXISTS ${PNG_SOURCE_DIR}/png.c)
+  message(FATAL_ERROR "libpng sources missing: run scripts/bootstrap.sh")
+endif()
+set(PNG_GENERATED ${CMAKE_BINARY_DIR}/libpng)
+configure_file(${PNG_SOURCE_DIR}/scripts/pnglibconf.h.prebuilt ${PNG_GENERATED}/pnglibconf.h COPYONLY)
+set(PNG_FILES png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil
+              pngset pngtrans pngwio pngwrite pngwtran pngwutil)
+list(TRANSFORM PNG_FILES PREPEND ${PNG_SOURCE_DIR}/)
+list(TRANSFORM PNG_FILES APPEND .c)
+add_library(png STATIC ${PNG_FILES})
+target_include_directories(png SYSTEM PUBLIC ${PNG_SOURCE_DIR} ${PNG_GENERATED})
+target_compile_definitions(png PRIVATE PNG_ARM_NEON_OPT=0 PNG_INTEL_SSE_OPT=0)
+target_compile_options(png PRIVATE -w)
+target_link_libraries(png PUBLIC zlib)
+
+# GoogleTest, built with the same compiler.
+set(GTEST_ROOT /usr/src/googletest)
+if(NOT EXISTS ${GTEST_ROOT}/googletest/src/gtest-all.cc)
+  message(FATAL_ERROR "googletest sources missing: run scripts/bootstrap.sh")
+endif()
+add_library(gtest STATIC ${GTEST_ROOT}/googletest/src/gtest-all.cc)
+target_include_directories(gtest SYSTEM PUBLIC ${GTEST_ROOT}/googletest/include
+                                         PRIVATE ${GTEST_ROOT}/googletest)
+target_compile_options(gtest PRIVATE -w)
+add_library(gtest_main STATIC ${GTEST_ROOT}/googletest/src/gtest_main.cc)
+target_link_libraries(gtest_main PUBLIC gtest)
+add_library(gmock STATIC ${GTEST_ROOT}/googlemock/src/gmock-all.cc)
+target_include_directories(gmock SYSTEM PUBLIC ${GTEST_ROOT}/googlemock/include
+                                         PRIVATE ${GTEST_ROOT}/googlemock)
+target_compile_options(gmock PRIVATE -w)
+target_link_libraries(gmock PUBLIC gtest)
