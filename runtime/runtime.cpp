@@ -1,13 +1,18 @@
 #include "runtime/runtime.h"
 
+#include "runtime/files/pack.h"
+
 namespace kx {
 
 void RuntimeStart() {
   static bool started = false;
   if (started) return;
   started = true;
+  PackerStart();
 }
 
-void RuntimeEnd() {}
+void RuntimeEnd() {
+  PackerEnd();
+}
 
 }  // namespace kx
