@@ -1,6 +1,9 @@
 // Pack archives over minizip (zip.h / unzip.h) and zlib.
 #include "runtime/files/pack.h"
 
+#include "runtime/core/memory.h"
+#include "runtime/core/strings.h"
+
 #include <windows.h>
 #include <imagehlp.h>
 
@@ -41,9 +44,15 @@ void EntryDone() {
 }
 
 // The transfer block of one pack or unpack operation, zero-filled.
-void* AllocateTransferBlock() { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, BlockSize); }
-void FreeTransferBlock(void* block) {
-  if (block) HeapFree(GetProcessHeap(), 0, block);
+void* AllocateTransferBlock() { return AllocateBlock(BlockSize); }
+void FreeTransferBlock(void* block) { FreeBlock(block); }
+
+// "\" and "/" swapped in the text's own memory.
+void SwapSeparators(std::string& text, const char* from, const char* to) {
+  if (text.empty()) return;
+  int32_t mark = GetStringMark();
+  ReplaceString(text.data(), from, to, InPlace, 1, mark);
+  SetStringMark(mark);
 }
 
 // ---- dates: seconds since 1970-01-01 00:00:00 of local wall-clock time -----
@@ -173,8 +182,7 @@ std::string EntryName(const std::string& path, const std::string& base, int nami
   else
     name = FilePart(path);
   if (!name.empty()) CharToOemA(name.data(), name.data());
-  for (char& c : name)
-    if (c == '\\') c = '/';
+  SwapSeparators(name, "\\", "/");
   return name;
 }
 
@@ -457,6 +465,7 @@ void ClearFileList() { FileListRef().clear(); }
 // ---- commands -----------------------------------------------------------------
 
 int PackFile(const char* archive, const char* file, int naming) {
+  ThreadStringStart();
   if (!archive || !file) return 0;
   const std::string path = file;
   int32_t date = packer::GetFileDate(file);
@@ -488,6 +497,7 @@ int PackFile(const char* archive, const char* file, int naming) {
 }
 
 int PackFolder(const char* archive, const char* folderWithPattern, int naming, int folderMode) {
+  ThreadStringStart();
   if (!archive) return 0;
   zipFile zip = packer::OpenArchiveForAdding(archive);
   if (!zip) return 0;
@@ -528,6 +538,7 @@ int PackFolder(const char* archive, const char* folderWithPattern, int naming, i
 
 int UnpackArchive(const char* archive, const char* patternText, const char* destination,
                   int keepPaths) {
+  ThreadStringStart();
   if (!archive) return 0;
   std::string pattern = patternText && *patternText ? patternText : "*.*";
   unzFile unz = unzOpen(archive);
@@ -551,8 +562,7 @@ int UnpackArchive(const char* archive, const char* patternText, const char* dest
                                                        : NameBufferSize - 1] = '\0';
     OemToCharA(nameBuffer, nameBuffer);
     std::string name = nameBuffer;
-    for (char& c : name)
-      if (c == '/') c = '\\';
+    SwapSeparators(name, "/", "\\");
     const uLong size = info.uncompressed_size;
 
     if (!packer::MatchPattern(FilePart(name).c_str(), pattern.c_str()) &&
