@@ -3,6 +3,7 @@
 #include "runtime/core/objects.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/files/pack.h"
 
 namespace kx {
 
@@ -19,6 +20,7 @@ void RuntimeStart() {
   if (g_started) return;
   g_started = true;
   ObjectHeap();
+  PackerStart();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -29,6 +31,7 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  PackerEnd();
   DebuggerEnd();
 }
 
