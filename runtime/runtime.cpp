@@ -5,6 +5,7 @@
 #include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/files/pack.h"
 
 namespace kx {
 
@@ -23,6 +24,7 @@ void RuntimeStart() {
   StringRuntimeStart();
   MemoryRuntimeStart();
   ObjectHeap();
+  PackerStart();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -33,6 +35,7 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  PackerEnd();
   DebuggerEnd();
 }
 
