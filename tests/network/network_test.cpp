@@ -30,7 +30,9 @@ auto WaitFor(F fn) -> decltype(fn()) {
 }
 
 void EnsureNetwork() {
-  if (!kx::NetworkInitialized()) ASSERT_NE(kx::InitNetwork(), 0);
+  if (!kx::NetworkInitialized()) {
+    ASSERT_NE(kx::InitNetwork(), 0);
+  }
 }
 
 // Runs first in this program: before InitNetwork every command is reported.
