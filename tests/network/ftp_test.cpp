@@ -586,4 +586,69 @@ TEST(FtpRealLogin, WrongPasswordLeavesNoObject) {
   EXPECT_EQ(kx::FtpIsOpen(5), 0);
 }
 
+// ---- the command-line driver ------------------------------------------------------
+
+// Runs a program with its output captured; the exit code, -1 if it did not run.
+int RunCaptured(const std::string& commandLine, std::string* output) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd, writeEnd;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION process = {};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back(0);
+  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    return -1;
+  }
+  char block[4096];
+  DWORD got;
+  while (ReadFile(readEnd, block, sizeof block, &got, nullptr) && got > 0) output->append(block, got);
+  CloseHandle(readEnd);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return static_cast<int>(code);
+}
+
+TEST(FtpDriver, KxftpRunsStepsAndStopsAtTheFirstFailure) {
+  const char* binary = getenv("VELMORA_BINARY_DIR");
+  ASSERT_NE(binary, nullptr);
+  std::string tool = WinePath(std::string(binary) + "/tools/kxftp.exe");
+  int port = ServerPortFromState();
+  ASSERT_GT(port, 0);
+  std::string local = StateFolder() + "\\local\\driver.bin";
+  std::string data = Pattern(100000, 9);
+  WriteWhole(local, data);
+  std::string base = "\"" + tool + "\" 127.0.0.1 " + std::to_string(port) + " velmora secret ";
+
+  std::string output;
+  int code = RunCaptured(base + "--active --progress mkdir driver cd driver put \"" + local + "\" copy.bin", &output);
+  EXPECT_EQ(code, 0) << output;
+  EXPECT_NE(output.find("login velmora@127.0.0.1:" + std::to_string(port) + " (active): ok"), std::string::npos);
+  EXPECT_NE(output.find("cd driver: ok"), std::string::npos) << output;
+  EXPECT_NE(output.find("copy.bin: ok (100000 bytes"), std::string::npos) << output;
+  EXPECT_NE(output.find("progress -3"), std::string::npos) << output;
+  EXPECT_EQ(ReadWhole(StateFolder() + "\\root\\driver\\copy.bin"), data);
+
+  output.clear();
+  code = RunCaptured(base + "cd missing put \"" + local + "\" never.bin", &output);
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(output.find("cd missing: failed"), std::string::npos) << output;
+  EXPECT_EQ(output.find("never.bin"), std::string::npos) << output;
+
+  output.clear();
+  EXPECT_EQ(RunCaptured(base + "rm x", &output), 2);
+}
+
 }  // namespace
