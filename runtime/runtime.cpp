@@ -3,6 +3,8 @@
 #include "runtime/core/objects.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/network/ftp.h"
+#include "runtime/network/network.h"
 
 namespace kx {
 
@@ -19,6 +21,7 @@ void RuntimeStart() {
   if (g_started) return;
   g_started = true;
   ObjectHeap();
+  StartFtp();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -29,6 +32,8 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  EndFtp();
+  EndNetwork();
   DebuggerEnd();
 }
 
