@@ -3,6 +3,7 @@
 #include "runtime/core/objects.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/files/pack.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
 
@@ -21,6 +22,7 @@ void RuntimeStart() {
   if (g_started) return;
   g_started = true;
   ObjectHeap();
+  PackerStart();
   StartFtp();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
@@ -34,6 +36,7 @@ void RuntimeEnd() {
   EndThreadLibrary();
   EndFtp();
   EndNetwork();
+  PackerEnd();
   DebuggerEnd();
 }
 
