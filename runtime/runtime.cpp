@@ -1,6 +1,8 @@
 #include "runtime/runtime.h"
 
+#include "runtime/core/memory.h"
 #include "runtime/core/objects.h"
+#include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
 #include "runtime/files/pack.h"
@@ -21,6 +23,8 @@ bool g_ended = false;
 void RuntimeStart() {
   if (g_started) return;
   g_started = true;
+  StringRuntimeStart();
+  MemoryRuntimeStart();
   ObjectHeap();
   PackerStart();
   StartFtp();
