@@ -6,6 +6,8 @@
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
 #include "runtime/files/pack.h"
+#include "runtime/network/ftp.h"
+#include "runtime/network/network.h"
 
 namespace kx {
 
@@ -25,6 +27,7 @@ void RuntimeStart() {
   MemoryRuntimeStart();
   ObjectHeap();
   PackerStart();
+  StartFtp();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -35,6 +38,8 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  EndFtp();
+  EndNetwork();
   PackerEnd();
   DebuggerEnd();
 }
