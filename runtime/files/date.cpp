@@ -28,6 +28,16 @@ bool IsLeapYear(uint32_t year) {
   return true;
 }
 
+// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
+  year -= month <= 2;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
 }  // namespace
 
 int32_t MakeDate(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second) {
@@ -44,28 +54,11 @@ int32_t MakeDate(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t
   }
   if (year == 1970 && month == 1 && day == 1) return hour * 3600 + minute * 60 + second;
 
-  // Zone offset from the local reading of the epoch.  mktime then reads the
-  // fields with the epoch's daylight-saving flag, so that summer and winter
-  // dates convert alike and the result is the wall-clock reading itself.
-  __time32_t epoch = 0;
-  struct tm* local = _localtime32(&epoch);
-  if (!local) return -1;
-  int32_t h = local->tm_hour;
-  if (h > 11 && local->tm_mday == 31) h -= 24;
-  const int32_t offset = h * 3600 + local->tm_min * 60;
-  struct tm fields = {};
-  fields.tm_sec = second;
-  fields.tm_min = minute;
-  fields.tm_hour = hour;
-  fields.tm_mday = day;
-  fields.tm_mon = month - 1;
-  fields.tm_year = year - 1900;
-  fields.tm_isdst = local->tm_isdst;
-  const __time32_t converted = _mktime32(&fields);
-  if (converted == -1) return -1;
-  const int64_t value = static_cast<int64_t>(converted) + offset;
-  // Outside the 32-bit range of date values (near the ends of the range in
-  // zones far from UTC) there is no valid value.
+  // The value is the wall-clock reading counted as if it were UTC, so it is
+  // computed from the fields directly.  (Going through mktime and the zone
+  // offset of the epoch gives the same value but loses the last hours of the
+  // 32-bit range in zones west of UTC, where mktime's UTC result overflows.)
+  const int64_t value = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
   if (value < 0 || value > INT32_MAX) return -1;
   return static_cast<int32_t>(value);
 }

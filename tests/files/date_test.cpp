@@ -42,6 +42,14 @@ TEST(MakeDate, IsWallClockTimeInSummerAndWinter) {
   EXPECT_EQ(kx::MakeDate(2000, 2, 29, 23, 59, 59), 951868799);
 }
 
+TEST(MakeDate, RangeOfTheThirtyTwoBitValue) {
+  // The whole range in every zone, the ends included.
+  EXPECT_EQ(kx::MakeDate(2038, 1, 19, 3, 14, 7), 2147483647);
+  EXPECT_EQ(kx::MakeDate(2038, 1, 19, 3, 14, 8), -1);
+  EXPECT_EQ(kx::MakeDate(2040, 1, 1, 0, 0, 0), -1);
+  EXPECT_EQ(kx::MakeDate(1969, 12, 31, 23, 59, 59), -1);
+}
+
 TEST(MakeDate, LeapDays) {
   EXPECT_EQ(kx::MakeDate(2009, 2, 29, 0, 0, 0), -1);
   EXPECT_NE(kx::MakeDate(2008, 2, 29, 0, 0, 0), -1);

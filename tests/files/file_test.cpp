@@ -165,7 +165,9 @@ TEST_F(FileTest, ReusingANumberClosesTheFirstFileWithItsOutput) {
   ASSERT_NE(again, 0);
   EXPECT_EQ(TempFolder::Read(first), "pending");
   DWORD flags = 0;
-  if (again != handle) EXPECT_FALSE(GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags));
+  if (again != handle) {
+    EXPECT_FALSE(GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags));
+  }
 }
 
 TEST_F(FileTest, CloseAllFilesWritesPendingOutput) {
@@ -228,6 +230,22 @@ TEST_F(FileTest, CarriageReturnOnABufferBoundary) {
   ASSERT_NE(kx::OpenFileForReading(14, path.c_str()), 0);
   EXPECT_EQ(Line(14), first);
   EXPECT_EQ(Line(14), "next");
+}
+
+TEST_F(FileTest, Utf16UnitAfterACarriageReturnAcrossARefill) {
+  // One odd byte first, so that the UTF-16 unit after the CR is split between
+  // two fillings of the buffer; putting it back must not lose or mangle it.
+  const std::string path = folder / "split16.txt";
+  std::string bytes = "#";
+  for (int i = 0; i < 2046; ++i) bytes += std::string("a\0", 2);
+  bytes += std::string("\r\0x\0y\0\n\0", 8);
+  ASSERT_EQ(bytes.size(), 4093u + 8u);
+  TempFolder::Write(path, bytes);
+  ASSERT_NE(kx::OpenFileForReading(19, path.c_str()), 0);
+  EXPECT_EQ(ReadBlock(19, 1), "#");
+  EXPECT_EQ(Line(19, 1), std::string(2046, 'a'));
+  EXPECT_EQ(Line(19, 1), "xy");
+  EXPECT_NE(kx::AtFileEnd(19), 0);
 }
 
 TEST_F(FileTest, Utf8Lines) {
