@@ -9,6 +9,7 @@
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/debugger/lists.h"
 
 namespace kx {
 namespace {
@@ -379,7 +380,13 @@ int32_t WriteText(FileObject* f, const char* text, int32_t format) {
 
 // ---- commands -------------------------------------------------------------------
 
-void FileLibraryStart() { FileTable(); }
+static const DebuggerList fileList = {sizeof(DebuggerList), DebuggerListRows, "KX_LIBRARY_File", "File",
+                                "#File\t80\tHandle\t200\tLof()\t80\tLoc()\t80", FileListFirst, FileListNext};
+
+void FileLibraryStart() {
+  FileTable();
+  RegisterDebuggerList(&fileList);
+}
 
 void FileLibraryEnd() { CloseAllFiles(); }
 

@@ -12,6 +12,7 @@
 #include "files/temp_folder.h"
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
+#include "runtime/debugger/lists.h"
 #include "runtime/files/file.h"
 #include "support/report_recorder.h"
 
@@ -362,12 +363,19 @@ TEST_F(FileTest, DebuggerListRows) {
   ASSERT_NE(dynamic, 0);
   ReadBlock(dynamic, 2);
 
+  // The list as the debugger finds it.
+  const kx::DebuggerList* list = kx::FindDebuggerList("KX_LIBRARY_File");
+  ASSERT_NE(list, nullptr);
+  EXPECT_STREQ(list->title, "File");
+  EXPECT_STREQ(list->columns, "#File\t80\tHandle\t200\tLof()\t80\tLoc()\t80");
+  EXPECT_EQ(list->flags, kx::DebuggerListRows);
+
   std::vector<std::string> rows;
   std::vector<intptr_t> objects;
-  kx::FileListFirst();
+  list->first();
   char row[256];
   intptr_t object = 0;
-  while (kx::FileListNext(row, sizeof row, &object)) {
+  while (list->next(row, sizeof row, &object)) {
     rows.push_back(row);
     objects.push_back(object);
   }
