@@ -154,7 +154,7 @@ TEST_F(Layout, GuidTextIsBraced8_4_4_4_12CapitalHexAndNewEachTime) {
   kx::SetStringMark(mark);
   EXPECT_TRUE(IstGuidText(first)) << first;
   char data1[9];
-  std::snprintf(data1, sizeof data1, "%08X", GUID.Data1);  // the record behind the text
+  std::snprintf(data1, sizeof data1, "%08X", velmora::GUID.Data1);  // the record behind the text
   EXPECT_EQ(first.substr(1, 8), data1);
 
   std::string second = MakeGUID(mark);
