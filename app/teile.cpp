@@ -6,6 +6,7 @@
 
 #include "app/globals.h"
 #include "app/layout.h"
+#include "runtime/core/kxstring.h"
 #include "runtime/core/memory.h"
 #include "runtime/core/strings.h"
 #include "runtime/files/directory.h"
@@ -21,16 +22,6 @@ constexpr int32_t EmpfangenerTeil = 1;  // and of the join
 constexpr int32_t Zusammengefuegt = 2;
 
 int32_t Teilgroesse() { return PacketGrose > 0 ? PacketGrose : 1000000; }
-
-// folder + number + ".quon" as a temporary at the current position.
-char* Teilpfad(const char* ordner, const char* trenner, int64_t nummer, int32_t mark) {
-  kx::SetStringMark(mark);
-  kx::AppendString(ordner);
-  kx::AppendString(trenner);
-  kx::QuadToString(nummer, kx::GetStringMark());
-  kx::AppendString(TeilEndung);
-  return kx::GetStringBufferBase() + mark;
-}
 
 }  // namespace
 
@@ -52,11 +43,10 @@ int32_t Archiv_Aufteilen() {
   int32_t ergebnis = 0;
   if (kx::OpenFileForReading(Archiv, Upload_Pack_Pfad)) {
     ergebnis = 1;
-    const int32_t mark = kx::GetStringMark();
     for (int64_t x = 1; x <= anzahl; ++x) {
       int32_t GeleseneBytes = kx::ReadFileBlock(Archiv, puffer, groesse);
       // Creating part x under number 2 closes part x - 1.
-      if (!kx::NewFile(Teil, Teilpfad(Ordner.TempSplitOrdnerPfad, "", x, mark))) {
+      if (!kx::NewFile(Teil, kx::Text() << Ordner.TempSplitOrdnerPfad << x << TeilEndung)) {
         ergebnis = 0;
         break;
       }
@@ -68,7 +58,6 @@ int32_t Archiv_Aufteilen() {
       // An empty last part is written but not counted.
       if (geschrieben != 0) Aktuelle_Splitt_Datei = Aktuelle_Splitt_Datei + 1.0f;
     }
-    kx::SetStringMark(mark);
     // Only a complete set of parts lets the upload begin.
     if (ergebnis) Vorbereiten = 100;
     kx::CloseFile(Archiv);
@@ -84,12 +73,7 @@ int32_t Teile_Zusammenfuegen() {
   void* Verarbeitet = kx::AllocateBlock(groesse);
   if (!Verarbeitet) return 0;
 
-  const int32_t mark = kx::GetStringMark();
-  kx::AppendString(Speicherort);
-  kx::AppendString(".zip");
-  intptr_t geoeffnet = kx::NewFile(Zusammengefuegt, kx::GetStringBufferBase() + mark);
-  kx::SetStringMark(mark);
-  if (!geoeffnet) {
+  if (!kx::NewFile(Zusammengefuegt, kx::Text() << Speicherort << ".zip")) {
     // Without the archive the received parts are all there is: keep them.
     kx::FreeBlock(Verarbeitet);
     return 0;
@@ -98,7 +82,8 @@ int32_t Teile_Zusammenfuegen() {
   const int64_t anzahl = std::lround(Aktuelle_Download_Datei.load());
   bool vollstaendig = true;
   for (int64_t u = 1; u <= anzahl; ++u) {
-    if (!kx::OpenFileForReading(EmpfangenerTeil, Teilpfad(Ordner.TempEmpfangOrdnerPfad, "\\", u, mark)))
+    if (!kx::OpenFileForReading(EmpfangenerTeil, kx::Text() << Ordner.TempEmpfangOrdnerPfad << "\\" << u
+                                                             << TeilEndung))
       continue;
     // Read to the part's end: a part larger than the buffer is copied whole.
     int32_t GeleseneBytes;
@@ -112,17 +97,13 @@ int32_t Teile_Zusammenfuegen() {
     kx::CloseFile(EmpfangenerTeil);
     if (!vollstaendig) break;
   }
-  kx::SetStringMark(mark);
   kx::CloseFile(Zusammengefuegt);
   kx::FreeBlock(Verarbeitet);
   // A short archive keeps the parts it was made from.
   if (!vollstaendig) return 0;
 
   kx::DeleteDirectory(Ordner.TempEmpfangOrdnerPfad, "*.*", 0);
-  kx::AppendString(Tempdir);
-  kx::AppendString("txt.txt");
-  kx::RemoveFile(kx::GetStringBufferBase() + mark);
-  kx::SetStringMark(mark);
+  kx::RemoveFile(kx::Text() << Tempdir << "txt.txt");
   return 1;
 }
 
