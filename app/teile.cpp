@@ -61,7 +61,7 @@ int32_t Archiv_Aufteilen() {
     // Only a complete set of parts lets the upload begin.
     if (ergebnis) Vorbereiten = 100;
     kx::CloseFile(Archiv);
-    kx::CloseFile(Teil);
+    if (kx::IsFileObject(Teil)) kx::CloseFile(Teil);  // none when part 1 failed
   }
   kx::FreeBlock(puffer);
   return ergebnis;

@@ -29,16 +29,19 @@ struct Speicher {
       QuotaPeakNonPagedPoolUsage, QuotaNonPagedPoolUsage, PagefileUsage, PeakPagefileUsage;
 };
 
-// Peak private bytes (commit) of the process so far, in KB.
-size_t Spitze() {
+// Peak private bytes (commit) and peak working set of the process so far, in KB.
+struct Spitzen {
+  size_t privat, arbeit;
+};
+Spitzen Spitze() {
   using Abfrage = BOOL(WINAPI*)(HANDLE, Speicher*, DWORD);
   static Abfrage abfrage = reinterpret_cast<Abfrage>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
-  if (!abfrage) return 0;
+  if (!abfrage) return {0, 0};
   Speicher s = {};
   s.cb = sizeof s;
   abfrage(GetCurrentProcess(), &s, sizeof s);
-  return s.PeakPagefileUsage / 1024;
+  return {s.PeakPagefileUsage / 1024, s.PeakWorkingSetSize / 1024};
 }
 
 double Sekunden(LARGE_INTEGER von, LARGE_INTEGER bis) {
@@ -130,7 +133,9 @@ int main(int argc, char** argv) {
   if (sizes.empty()) sizes = {50, 400};
 
   int failures = 0;
-  std::printf("%10s %8s %10s %10s %16s %16s\n", "MB", "parts", "split s", "join s", "peak KB before", "peak KB after");
+  // Peaks in KB before and after the split and join: private bytes, working set.
+  std::printf("%8s %7s %8s %8s %14s %14s %14s %14s\n", "MB", "parts", "split s", "join s", "private before",
+              "private after", "working before", "working after");
   for (int megabytes : sizes) {
     Startwerte();
     std::string tempdir = Tempdir;
@@ -139,7 +144,7 @@ int main(int argc, char** argv) {
       return 2;
     }
     kx::AssignString(&Upload_Pack_Pfad, MyZIP);
-    size_t vorher = Spitze();
+    Spitzen vorher = Spitze();
 
     LARGE_INTEGER t0 = Jetzt();
     int32_t geteilt = Archiv_Aufteilen();
@@ -151,12 +156,13 @@ int main(int argc, char** argv) {
     LARGE_INTEGER t2 = Jetzt();
     int32_t gefuegt = Teile_Zusammenfuegen();
     LARGE_INTEGER t3 = Jetzt();
-    size_t nachher = Spitze();
+    Spitzen nachher = Spitze();
 
     bool same = geteilt == 1 && gefuegt == 1 && Gleich(MyZIP, ziel + ".zip");
-    std::printf("%10d %8lld %10.2f %10.2f %16u %16u %s\n", megabytes, static_cast<long long>(teile),
-                Sekunden(t0, t1), Sekunden(t2, t3), static_cast<unsigned>(vorher), static_cast<unsigned>(nachher),
-                same ? "same bytes" : "DIFFERENT");
+    std::printf("%8d %7lld %8.2f %8.2f %14u %14u %14u %14u %s\n", megabytes, static_cast<long long>(teile),
+                Sekunden(t0, t1), Sekunden(t2, t3), static_cast<unsigned>(vorher.privat),
+                static_cast<unsigned>(nachher.privat), static_cast<unsigned>(vorher.arbeit),
+                static_cast<unsigned>(nachher.arbeit), same ? "same bytes" : "DIFFERENT");
     if (!same) ++failures;
     Entfernen(tempdir.substr(0, tempdir.size() - 1));
   }
