@@ -22,6 +22,9 @@ namespace {
 
 constexpr int32_t Bytes = 0;  // text format: the bytes as they are
 
+// The application's GUID record is handed to the system as its own.
+static_assert(sizeof(velmora::GUID) == sizeof(::GUID));
+
 }  // namespace
 
 // ---- start-up ---------------------------------------------------------------------
