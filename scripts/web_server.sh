@@ -27,7 +27,7 @@ nginx_pid=""
 stop() {
   trap - EXIT INT TERM HUP
   if [ -n "$nginx_pid" ]; then
-    kill -QUIT "$nginx_pid" 2>/dev/null || true
+    kill -TERM "$nginx_pid" 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$nginx_pid" 2>/dev/null || break; sleep 0.1; done
     kill -KILL "$nginx_pid" 2>/dev/null || true
     wait "$nginx_pid" 2>/dev/null || true

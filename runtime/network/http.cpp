@@ -410,7 +410,10 @@ int32_t WriteToFile(void* context, const char* bytes, int32_t count) {
          written == static_cast<DWORD>(count);
 }
 
+// Bodies are received and written in pieces of this size.
 constexpr int32_t PieceSize = 1024;
+// The longest header text a header query returns.
+constexpr int32_t HeaderTextLength = 1023;
 
 int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, char* buffer,
                     const char* available, int32_t availableCount, Output* out) {
@@ -490,12 +493,12 @@ int32_t Download(const char* url, const char* fileName) {
 int32_t QueryHeader(const char* url, char* header) {
   Request r;
   int32_t received = 0;
-  if (BeginRequest(&r, url, PieceSize)) {
+  if (BeginRequest(&r, url, 0)) {
     int32_t length = FormatHeadRequest(r.buffer, r.path, r.host);
     if (SendAll(r.connection, r.buffer, length, 30)) {
-      // Up to the empty line, or as much of it as fits in 1023 bytes.
-      while (received < PieceSize - 1) {
-        int32_t n = ReceiveSome(r.connection, header + received, PieceSize - 1 - received, 30);
+      // Up to the empty line, or as much of it as fits.
+      while (received < HeaderTextLength) {
+        int32_t n = ReceiveSome(r.connection, header + received, HeaderTextLength - received, 30);
         if (n <= 0) break;
         received += n;
         header[received] = 0;
@@ -528,7 +531,7 @@ int32_t HttpDownloadFile(const char* url, const char* fileName) {
 
 char* HttpQueryHeader(const char* url, int32_t mark) {
   CheckRequest();
-  char header[PieceSize];
+  char header[HeaderTextLength + 1];
   int32_t length = url ? QueryHeader(url, header) : 0;
   return ReturnSpan(Span{header, length}, mark);
 }

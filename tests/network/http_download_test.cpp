@@ -2,6 +2,7 @@
 // and Python's http.server, serving the same folder (started by the CTest
 // fixture in http_download_test.cmake).
 #include <windows.h>
+#include <winsock.h>
 
 #include <gtest/gtest.h>
 
@@ -170,10 +171,15 @@ INSTANTIATE_TEST_SUITE_P(Http, RealServer, testing::Values("nginx", "python"),
 TEST(HttpWithoutServer, RefusedConnectionFailsQuietly) {
   // A port nothing listens on: the servers' own ports are taken, a fresh
   // one from the system is free once its socket is closed.
-  intptr_t probe = kx::CreateTcpServer(kx::DynamicNumber, 0);
-  ASSERT_NE(probe, 0);
-  int port = kx::ServerPort(probe);
-  kx::CloseServer(probe);
+  SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = inet_addr("127.0.0.1");
+  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  int length = sizeof address;
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  int port = ntohs(address.sin_port);
+  closesocket(probe);
   std::string url = "http://127.0.0.1:" + std::to_string(port) + "/x";
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
