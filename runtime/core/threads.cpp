@@ -1,0 +1,408 @@
+// Thread library: numbered threads, priorities, the recursive spin mutex and
+// the debugger's thread, mutex and semaphore lists.
+#include "runtime/core/threads.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "runtime/debugger/checks.h"
+#include "runtime/debugger/lists.h"
+
+namespace kx {
+
+namespace {
+
+struct ThreadEntry {
+  ThreadEntry* next;
+  HANDLE handle;
+  int32_t number;
+};
+
+struct MutexEntry {
+  MutexEntry* next;
+  ThreadMutex* mutex;
+};
+
+struct SemaphoreEntry {
+  SemaphoreEntry* next;
+  HANDLE semaphore;
+};
+
+CRITICAL_SECTION g_listLock;
+bool g_started = false;
+ThreadEntry* g_threads = nullptr;
+MutexEntry* g_mutexes = nullptr;
+SemaphoreEntry* g_semaphores = nullptr;
+int32_t g_nextNumber = 1;
+
+using GetThreadTimesFunction = BOOL(WINAPI*)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME, LPFILETIME);
+GetThreadTimesFunction g_getThreadTimes = nullptr;
+
+void EnsureStarted() {
+  if (!g_started) StartThreadLibrary();
+}
+
+struct StartRecord {
+  ThreadProcedure procedure;
+  int32_t value;
+};
+
+DWORD WINAPI Trampoline(void* parameter) {
+  StartRecord start = *static_cast<StartRecord*>(parameter);
+  HeapFree(GetProcessHeap(), 0, parameter);
+  return DWORD(start.procedure(start.value));
+}
+
+bool Ended(HANDLE handle) { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }
+
+// Handle of the running thread with that number; nullptr if none.
+HANDLE FindRunning(int32_t number) {
+  HANDLE found = nullptr;
+  EnterCriticalSection(&g_listLock);
+  for (ThreadEntry* e = g_threads; e; e = e->next) {
+    if (e->number == number) {
+      if (!Ended(e->handle)) found = e->handle;
+      break;
+    }
+  }
+  LeaveCriticalSection(&g_listLock);
+  return found;
+}
+
+int32_t FromWin32(int priority) {
+  switch (priority) {
+    case THREAD_PRIORITY_LOWEST: return 1;
+    case THREAD_PRIORITY_BELOW_NORMAL: return 8;
+    case THREAD_PRIORITY_NORMAL: return 16;
+    case THREAD_PRIORITY_ABOVE_NORMAL: return 24;
+    case THREAD_PRIORITY_HIGHEST: return 31;
+    case THREAD_PRIORITY_TIME_CRITICAL: return 32;
+    default: return 0;
+  }
+}
+
+int ToWin32(int32_t priority) {
+  switch (priority) {
+    case 1: return THREAD_PRIORITY_LOWEST;
+    case 16: return THREAD_PRIORITY_NORMAL;
+    case 31: return THREAD_PRIORITY_HIGHEST;
+    case 32: return THREAD_PRIORITY_TIME_CRITICAL;
+    default: return priority < 16 ? THREAD_PRIORITY_BELOW_NORMAL : THREAD_PRIORITY_ABOVE_NORMAL;
+  }
+}
+
+bool MutexListed(ThreadMutex* mutex) {
+  bool found = false;
+  EnterCriticalSection(&g_listLock);
+  for (MutexEntry* e = g_mutexes; e; e = e->next) {
+    if (e->mutex == mutex) {
+      found = true;
+      break;
+    }
+  }
+  LeaveCriticalSection(&g_listLock);
+  return found;
+}
+
+void CheckMutex(ThreadMutex* mutex) {
+  EnsureStarted();
+  if (!MutexListed(mutex)) ReportLibraryError(&ThreadLibrary, "InvalidMutex");
+}
+
+// ---- debugger lists ----
+
+ThreadEntry* g_threadCursor = nullptr;
+MutexEntry* g_mutexCursor = nullptr;
+SemaphoreEntry* g_semaphoreCursor = nullptr;
+
+void ThreadListFirst() {
+  EnterCriticalSection(&g_listLock);
+  g_threadCursor = g_threads;
+}
+
+void SplitTime(ULONGLONG hundredNs, int* h, int* m, int* s) {
+  ULONGLONG seconds = hundredNs / 10000000ull;
+  *h = int(seconds / 3600);
+  *m = int(seconds / 60 % 60);
+  *s = int(seconds % 60);
+}
+
+int ThreadListNext(char* row, int32_t rowSize, intptr_t* object) {
+  ThreadEntry* e = g_threadCursor;
+  if (!e) {
+    LeaveCriticalSection(&g_listLock);
+    return 0;
+  }
+  g_threadCursor = e->next;
+  DWORD suspended = SuspendThread(e->handle);
+  if (suspended != DWORD(-1)) ResumeThread(e->handle);
+  int n = snprintf(row, rowSize, "%i\t%i\t%s", int(e->number), int(FromWin32(GetThreadPriority(e->handle))),
+                   suspended != 0 && suspended != DWORD(-1) ? "Paused" : "Running");
+  FILETIME creation, exit, kernel, user;
+  if (g_getThreadTimes && n >= 0 && n < rowSize && g_getThreadTimes(e->handle, &creation, &exit, &kernel, &user)) {
+    SYSTEMTIME created;
+    FileTimeToSystemTime(&creation, &created);
+    ULONGLONG used = ((ULONGLONG(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime) +
+                     ((ULONGLONG(user.dwHighDateTime) << 32) | user.dwLowDateTime);
+    int h, m, s;
+    SplitTime(used, &h, &m, &s);
+    snprintf(row + n, rowSize - n, "\t%02i:%02i:%02i\t%02i:%02i:%02i", created.wHour, created.wMinute,
+             created.wSecond, h, m, s);
+  }
+  if (object) *object = e->number;
+  return 1;
+}
+
+void MutexListFirst() {
+  EnterCriticalSection(&g_listLock);
+  g_mutexCursor = g_mutexes;
+}
+
+int MutexListNext(char* row, int32_t rowSize, intptr_t* object) {
+  MutexEntry* e = g_mutexCursor;
+  if (!e) {
+    LeaveCriticalSection(&g_listLock);
+    return 0;
+  }
+  g_mutexCursor = e->next;
+  bool unlocked = TryLockMutex(e->mutex) != 0;
+  if (unlocked) UnlockMutex(e->mutex);
+  snprintf(row, rowSize, "%i\t%s", int(intptr_t(e->mutex)), unlocked ? "Unlocked" : "Locked");
+  if (object) *object = intptr_t(e->mutex);
+  return 1;
+}
+
+void SemaphoreListFirst() {
+  EnterCriticalSection(&g_listLock);
+  g_semaphoreCursor = g_semaphores;
+}
+
+int SemaphoreListNext(char* row, int32_t rowSize, intptr_t* object) {
+  SemaphoreEntry* e = g_semaphoreCursor;
+  if (!e) {
+    LeaveCriticalSection(&g_listLock);
+    return 0;
+  }
+  g_semaphoreCursor = e->next;
+  LONG count = 0;
+  if (WaitForSingleObject(e->semaphore, 0) == WAIT_OBJECT_0) {
+    LONG previous = 0;
+    ReleaseSemaphore(e->semaphore, 1, &previous);
+    count = previous + 1;
+  }
+  snprintf(row, rowSize, "%i\t%i", int(intptr_t(e->semaphore)), int(count));
+  if (object) *object = intptr_t(e->semaphore);
+  return 1;
+}
+
+DebuggerList g_threadList = {sizeof(DebuggerList), DebuggerListRows, "KX_LIBRARY_Thread", "Thread",
+                             "Thread\t100\tPriority\t80\tStatus\t80\tCreation Time\t120\tUsed CPUTime\t120",
+                             ThreadListFirst, ThreadListNext};
+const DebuggerList g_mutexList = {sizeof(DebuggerList), DebuggerListRows, "KX_LIBRARY_ThreadMutex",
+                                  "Thread - Mutex List", "Mutex\t100\tStatus\t200", MutexListFirst, MutexListNext};
+const DebuggerList g_semaphoreList = {sizeof(DebuggerList), DebuggerListRows, "KX_LIBRARY_ThreadSemaphore",
+                                      "Thread - Semaphore List", "Semaphore\t100\tCount\t200",
+                                      SemaphoreListFirst, SemaphoreListNext};
+
+}  // namespace
+
+void StartThreadLibrary() {
+  if (g_started) return;
+  g_started = true;
+  InitializeCriticalSection(&g_listLock);
+  HMODULE kernel = GetModuleHandleA("Kernel32.dll");
+  g_getThreadTimes = kernel ? reinterpret_cast<GetThreadTimesFunction>(
+                                  reinterpret_cast<void*>(GetProcAddress(kernel, "GetThreadTimes")))
+                            : nullptr;
+  if (!g_getThreadTimes) g_threadList.columns = "Thread\t100\tPriority\t80\tStatus\t80";
+  RegisterDebuggerList(&g_threadList);
+  RegisterDebuggerList(&g_mutexList);
+  RegisterDebuggerList(&g_semaphoreList);
+}
+
+void EndThreadLibrary() {
+  if (!g_started) return;
+  EnterCriticalSection(&g_listLock);
+  while (ThreadEntry* e = g_threads) {
+    g_threads = e->next;
+    CloseHandle(e->handle);
+    HeapFree(GetProcessHeap(), 0, e);
+  }
+  LeaveCriticalSection(&g_listLock);
+}
+
+static void CheckStartThread(ThreadProcedure procedure) {
+  if (!procedure) {
+    ReportError("NullAddress");
+    return;
+  }
+  const DebugSymbols* symbols = CurrentDebugSymbols();
+  // Without procedure tables (a program built without them) there is nothing
+  // to compare against.
+  if (!symbols || symbols->procedureCount == 0) return;
+  const ProcedureEntry* entry = FindProcedureByAddress(reinterpret_cast<const void*>(procedure));
+  if (!entry) {
+    ReportWarning("NoProcedure", "@ProcedureName()");
+    return;
+  }
+  auto integral = [](uint8_t type) {
+    return type == TypeLong || type == TypeInteger || (type & TypePointerFlag) != 0;
+  };
+  if (entry->argumentCount != 1 || !entry->arguments || !integral(entry->arguments[0].type) ||
+      !integral(entry->resultType)) {
+    ReportError("WrongType", "@ProcedureName()");
+  }
+}
+
+int32_t StartThread(ThreadProcedure procedure, int32_t value) {
+  EnsureStarted();
+  CheckStartThread(procedure);
+  // A null procedure would only crash the new thread.
+  if (!procedure) return 0;
+  StartRecord* start = static_cast<StartRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(StartRecord)));
+  ThreadEntry* entry = static_cast<ThreadEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadEntry)));
+  if (!start || !entry) {
+    if (start) HeapFree(GetProcessHeap(), 0, start);
+    if (entry) HeapFree(GetProcessHeap(), 0, entry);
+    return 0;
+  }
+  start->procedure = procedure;
+  start->value = value;
+  HANDLE handle = CreateThread(nullptr, 4096, Trampoline, start, 0, nullptr);
+  if (!handle) {
+    HeapFree(GetProcessHeap(), 0, start);
+    HeapFree(GetProcessHeap(), 0, entry);
+    return 0;
+  }
+  EnterCriticalSection(&g_listLock);
+  ThreadEntry** link = &g_threads;
+  while (ThreadEntry* e = *link) {
+    if (Ended(e->handle)) {
+      *link = e->next;
+      CloseHandle(e->handle);
+      HeapFree(GetProcessHeap(), 0, e);
+    } else {
+      link = &e->next;
+    }
+  }
+  entry->handle = handle;
+  entry->number = g_nextNumber++;
+  *link = entry;
+  int32_t number = entry->number;
+  LeaveCriticalSection(&g_listLock);
+  return number;
+}
+
+int32_t ThreadRunning(int32_t thread) {
+  EnsureStarted();
+  return FindRunning(thread) ? 1 : 0;
+}
+
+void StopThread(int32_t thread) {
+  EnsureStarted();
+  HANDLE handle = FindRunning(thread);
+  if (thread == 0) ReportError("NullArgument", "Thread");
+  else if (!handle) ReportLibraryError(&ThreadLibrary, "InvalidThread");
+  if (handle) TerminateThread(handle, 0);
+  EnterCriticalSection(&g_listLock);
+  for (ThreadEntry** link = &g_threads; *link; link = &(*link)->next) {
+    ThreadEntry* e = *link;
+    if (e->number == thread) {
+      *link = e->next;
+      CloseHandle(e->handle);
+      HeapFree(GetProcessHeap(), 0, e);
+      break;
+    }
+  }
+  LeaveCriticalSection(&g_listLock);
+}
+
+int32_t ThreadPriority(int32_t thread, int32_t priority) {
+  EnsureStarted();
+  HANDLE handle = FindRunning(thread);
+  if (!handle) return 0;
+  int32_t previous = FromWin32(GetThreadPriority(handle));
+  if (priority != 0) SetThreadPriority(handle, ToWin32(priority));
+  return previous;
+}
+
+void* ThreadHandle(int32_t thread) {
+  EnsureStarted();
+  return FindRunning(thread);
+}
+
+// ---- mutex ----
+
+void InitMutex(ThreadMutex* mutex) {
+  if (!mutex) return;
+  EnsureStarted();
+  mutex->ticket = 0;
+  mutex->released = 0;
+  mutex->owner = 0;
+  mutex->count = 0;
+  if (MutexListed(mutex)) return;
+  MutexEntry* entry = static_cast<MutexEntry*>(HeapAlloc(GetProcessHeap(), 0, sizeof(MutexEntry)));
+  if (!entry) return;
+  entry->mutex = mutex;
+  EnterCriticalSection(&g_listLock);
+  entry->next = g_mutexes;
+  g_mutexes = entry;
+  LeaveCriticalSection(&g_listLock);
+}
+
+void FreeMutex(ThreadMutex* mutex) {
+  EnsureStarted();
+  EnterCriticalSection(&g_listLock);
+  for (MutexEntry** link = &g_mutexes; *link; link = &(*link)->next) {
+    if ((*link)->mutex == mutex) {
+      MutexEntry* e = *link;
+      *link = e->next;
+      HeapFree(GetProcessHeap(), 0, e);
+      break;
+    }
+  }
+  LeaveCriticalSection(&g_listLock);
+}
+
+void LockMutex(ThreadMutex* mutex) {
+  CheckMutex(mutex);
+  if (!mutex) return;
+  DWORD self = GetCurrentThreadId();
+  if (mutex->owner == self) {
+    ++mutex->count;
+    return;
+  }
+  long ticket = InterlockedExchangeAdd(const_cast<long*>(&mutex->ticket), 1);
+  while (mutex->released != ticket || mutex->owner != 0) Sleep(0);
+  mutex->owner = self;
+  mutex->count = 1;
+}
+
+void UnlockMutex(ThreadMutex* mutex) {
+  CheckMutex(mutex);
+  if (!mutex || mutex->owner != GetCurrentThreadId()) return;
+  if (--mutex->count > 0) return;
+  mutex->owner = 0;
+  InterlockedIncrement(const_cast<long*>(&mutex->released));
+}
+
+int32_t TryLockMutex(ThreadMutex* mutex) {
+  CheckMutex(mutex);
+  if (!mutex) return 0;
+  DWORD self = GetCurrentThreadId();
+  if (mutex->owner == self) {
+    ++mutex->count;
+    return 1;
+  }
+  long served = mutex->released;
+  if (InterlockedCompareExchange(const_cast<long*>(&mutex->ticket), served + 1, served) != served) return 0;
+  // The ticket equals the one being served, so only a holder that has not yet
+  // stored its owner field can be in the way; wait for it to leave.
+  while (mutex->owner != 0) Sleep(0);
+  mutex->owner = self;
+  mutex->count = 1;
+  return 1;
+}
+
+}  // namespace kx

@@ -1,0 +1,13 @@
+// Built-in catalog texts (internal to the debugger).
+#pragma once
+
+#include "runtime/debugger/checks.h"
+
+namespace kx {
+
+// The built-in library tables, ended by nullptr.
+extern LibraryTable* const BuiltInLibraries[];
+// The flat debugger table: "_GROUP_" pairs start groups, "_END_" ends it.
+extern const LibraryMessage DebuggerMessages[];
+
+}  // namespace kx

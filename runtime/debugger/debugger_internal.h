@@ -1,0 +1,37 @@
+// State shared by the debugger's own source files.
+#pragma once
+
+#include <windows.h>
+
+#include "runtime/debugger/checks.h"
+
+namespace kx {
+namespace debugger {
+
+// Thread that holds the debugger stopped (a report or a stop is being
+// handled); other threads wait in the line hook meanwhile.  0 = none.
+extern volatile LONG stoppedThread;
+
+// Serialises reports and stops from several threads.
+void EnterStop();
+void LeaveStop();
+
+// Catalog start-up of DebuggerStart.
+void RegisterCatalogsAtStart();
+
+// Console behaviour of the front-end seam (used when the front-end has no
+// routine of its own).
+int ConsoleError(const ReportDetails& report, int state);
+void ConsoleWarning(const ReportDetails& report);
+int ConsoleStop(int32_t line, int state, void* registers);
+void ConsoleDebugOutput(int kind, const void* value);
+void ConsoleStart();
+void ConsoleEnd();
+
+bool StdinIsTerminal();
+
+// Report with the group and key known (for the recorder and the link).
+int ReportKeyed(int kind, const char* group, const char* key, const char* text);
+
+}  // namespace debugger
+}  // namespace kx

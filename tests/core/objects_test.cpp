@@ -1,0 +1,282 @@
+// Object tables, per-thread records and thread-exit watchers.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <vector>
+
+#include "runtime/core/objects.h"
+
+namespace {
+
+// Threads from plain lambdas (CreateThread wants a stdcall routine).
+struct SpawnArgs {
+  DWORD (*fn)(void*);
+  void* arg;
+};
+DWORD WINAPI SpawnEntry(void* p) {
+  SpawnArgs a = *static_cast<SpawnArgs*>(p);
+  delete static_cast<SpawnArgs*>(p);
+  return a.fn(a.arg);
+}
+HANDLE Spawn(DWORD (*fn)(void*), void* arg) {
+  return CreateThread(nullptr, 0, SpawnEntry, new SpawnArgs{fn, arg}, 0, nullptr);
+}
+
+struct Record {
+  intptr_t handle;   // primary value: non-zero while in use
+  int payload;
+};
+
+kx::ObjectTable* g_table = nullptr;
+std::vector<intptr_t> g_released;
+
+// Mimics a library's close operation: closes the "resource", frees the slot.
+void Release(intptr_t object) {
+  auto* r = static_cast<Record*>(kx::FindObject(g_table, object));
+  if (!r) return;
+  g_released.push_back(r->handle);
+  kx::FreeObject(g_table, object);
+}
+
+Record* Create(intptr_t number, intptr_t handle) {
+  auto* r = static_cast<Record*>(kx::AllocateObject(g_table, number));
+  if (r) r->handle = handle;
+  return r;
+}
+
+class ObjectTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_table = kx::CreateObjectTable(sizeof(Record), 16, Release);
+    g_released.clear();
+  }
+};
+
+TEST_F(ObjectTableTest, ReusingANumberReleasesThePreviousObject) {
+  ASSERT_NE(Create(0, 111), nullptr);
+  Record* second = static_cast<Record*>(kx::AllocateObject(g_table, 0));
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(g_released, std::vector<intptr_t>{111});
+  // The slot comes back zeroed: the new object is being built.
+  EXPECT_EQ(second->handle, 0);
+  EXPECT_EQ(kx::FindObject(g_table, 0), nullptr);
+  second->handle = 222;
+  EXPECT_EQ(kx::FindObject(g_table, 0), second);
+  // A free number is not "released" again.
+  kx::FreeObject(g_table, 0);
+  kx::AllocateObject(g_table, 0);
+  EXPECT_EQ(g_released.size(), 1u);
+}
+
+TEST_F(ObjectTableTest, GrowsByWholeBlocks) {
+  EXPECT_EQ(kx::ObjectTableBlockSize(g_table), 16);
+  EXPECT_EQ(kx::ObjectTableCapacity(g_table), 16);
+  ASSERT_NE(Create(200, 5), nullptr);
+  EXPECT_EQ(kx::ObjectTableCapacity(g_table), 208);
+  for (intptr_t n = 16; n < 200; ++n) ASSERT_EQ(kx::FindObject(g_table, n), nullptr) << n;
+  EXPECT_NE(kx::FindObject(g_table, 200), nullptr);
+  EXPECT_NE(kx::IsObject(g_table, 200), nullptr);
+  ASSERT_NE(Create(1000, 6), nullptr);
+  EXPECT_EQ(kx::ObjectTableCapacity(g_table), 1008);
+  EXPECT_EQ(static_cast<Record*>(kx::FindObject(g_table, 200))->handle, 5);
+
+  kx::ObjectTable* wide = kx::CreateObjectTable(sizeof(Record), 50, nullptr);
+  EXPECT_EQ(kx::ObjectTableBlockSize(wide), 64);
+  EXPECT_EQ(kx::ObjectTableCapacity(wide), 64);
+}
+
+TEST_F(ObjectTableTest, DynamicIdentitiesLieOutsideTheNumbers) {
+  Create(3, 1);
+  Record* a = Create(kx::DynamicNumber, 10);
+  Record* b = Create(kx::DynamicNumber, 11);
+  ASSERT_TRUE(a && b);
+  intptr_t ia = kx::DynamicIdentity(g_table, a), ib = kx::DynamicIdentity(g_table, b);
+  EXPECT_NE(ia, ib);
+  for (intptr_t id : {ia, ib}) {
+    EXPECT_TRUE(id < 0 || id >= kx::ObjectTableCapacity(g_table));
+    EXPECT_NE(kx::FindObject(g_table, id), nullptr);
+    EXPECT_NE(kx::IsObject(g_table, id), nullptr);
+  }
+  kx::FreeObject(g_table, ia);
+  EXPECT_EQ(kx::IsObject(g_table, ia), nullptr);
+  EXPECT_EQ(kx::FindObject(g_table, ib), b);
+  // Values that name nothing: free numbers, numbers beyond the capacity, and
+  // identities of another table.
+  EXPECT_EQ(kx::IsObject(g_table, 4), nullptr);
+  EXPECT_EQ(kx::FindObject(g_table, 5000), nullptr);
+  EXPECT_EQ(kx::IsObject(g_table, 5000), nullptr);
+  kx::ObjectTable* other = kx::CreateObjectTable(sizeof(Record), 16, nullptr);
+  EXPECT_EQ(kx::FindObject(other, ib), nullptr);
+  EXPECT_EQ(kx::IsObject(other, ib), nullptr);
+  EXPECT_EQ(kx::AllocateObject(g_table, -2), nullptr);
+}
+
+TEST_F(ObjectTableTest, IteratesNumbersAscendingThenDynamicOldestFirst) {
+  Create(7, 70);
+  intptr_t d1 = kx::DynamicIdentity(g_table, Create(kx::DynamicNumber, 100));
+  Create(2, 20);
+  intptr_t d2 = kx::DynamicIdentity(g_table, Create(kx::DynamicNumber, 101));
+  intptr_t d3 = kx::DynamicIdentity(g_table, Create(kx::DynamicNumber, 102));
+  Create(40, 400);
+
+  std::vector<intptr_t> seen;
+  kx::BeginObjectIteration(g_table);
+  intptr_t object;
+  while (void* record = kx::NextObject(g_table, &object)) {
+    seen.push_back(static_cast<Record*>(record)->handle);
+    // Freeing the current object must not disturb the walk.
+    if (object == 7 || object == d2) kx::FreeObject(g_table, object);
+  }
+  EXPECT_EQ(seen, (std::vector<intptr_t>{20, 70, 400, 100, 101, 102}));
+  EXPECT_EQ(kx::FindObject(g_table, 7), nullptr);
+  EXPECT_EQ(kx::FindObject(g_table, d2), nullptr);
+  EXPECT_NE(kx::FindObject(g_table, d1), nullptr);
+  EXPECT_NE(kx::FindObject(g_table, d3), nullptr);
+
+  // The lock was given back: another thread can take objects.
+  HANDLE t = Spawn([](void*) -> DWORD { return Create(9, 90) ? 0 : 1; }, nullptr);
+  ASSERT_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
+  CloseHandle(t);
+
+  kx::FreeAllObjects(g_table);
+  EXPECT_EQ(g_released, (std::vector<intptr_t>{20, 90, 400, 100, 102}));
+  kx::BeginObjectIteration(g_table);
+  EXPECT_EQ(kx::NextObject(g_table, &object), nullptr);
+}
+
+TEST_F(ObjectTableTest, IterationStoppedEarlyReleasesTheLock) {
+  Create(1, 1);
+  Create(2, 2);
+  kx::BeginObjectIteration(g_table);
+  intptr_t object;
+  ASSERT_NE(kx::NextObject(g_table, &object), nullptr);
+  kx::EndObjectIteration(g_table);
+  HANDLE t = Spawn([](void*) -> DWORD { return Create(3, 3) ? 0 : 1; }, nullptr);
+  ASSERT_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
+  CloseHandle(t);
+  EXPECT_NE(kx::FindObject(g_table, 3), nullptr);
+}
+
+// ---- per-thread records and exit watchers ----
+
+struct Part {
+  int initialised;
+  int value;
+};
+
+std::atomic<int> g_partsFreed{0};
+int32_t g_partOffset = -1;
+
+void InitPart(void* p) { static_cast<Part*>(p)->initialised = 1; }
+void FreePart(void*) { ++g_partsFreed; }
+
+TEST(ThreadRecords, PartsAreMadeOnFirstUseAndFreedAfterTheThreadEnds) {
+  if (g_partOffset < 0) g_partOffset = kx::RegisterThreadRecord(sizeof(Part), InitPart, FreePart);
+  ASSERT_GE(g_partOffset, 0);
+  auto* mine = static_cast<Part*>(kx::GetThreadRecord(g_partOffset));
+  ASSERT_NE(mine, nullptr);
+  EXPECT_EQ(mine->initialised, 1);
+  mine->value = 5;
+  EXPECT_EQ(static_cast<Part*>(kx::GetThreadRecord(g_partOffset))->value, 5);
+
+  g_partsFreed = 0;
+  HANDLE t = Spawn([](void*) -> DWORD {
+    auto* p = static_cast<Part*>(kx::GetThreadRecord(g_partOffset));
+    if (!p || p->initialised != 1 || p->value != 0) return 1;
+    p->value = 9;
+    return 0;
+  }, nullptr);
+  ASSERT_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeThread(t, &code);
+  CloseHandle(t);
+  EXPECT_EQ(code, 0u);
+  for (int i = 0; i < 500 && g_partsFreed == 0; ++i) Sleep(10);
+  Sleep(50);
+  EXPECT_EQ(g_partsFreed.load(), 1);
+  // The main thread's own part is untouched.
+  EXPECT_EQ(static_cast<Part*>(kx::GetThreadRecord(g_partOffset))->value, 5);
+}
+
+std::atomic<int> g_cleanups[70];
+std::vector<int> g_order;
+CRITICAL_SECTION g_orderLock;
+
+void CountCleanup(void* value) { ++g_cleanups[reinterpret_cast<intptr_t>(value)]; }
+void OrderCleanup(void* value) {
+  EnterCriticalSection(&g_orderLock);
+  g_order.push_back(int(reinterpret_cast<intptr_t>(value)));
+  LeaveCriticalSection(&g_orderLock);
+}
+
+TEST(ThreadExitWatchers, TheSixtyThirdWatchedThreadStartsASecondWatcher) {
+  for (auto& c : g_cleanups) c = 0;
+  // Watchers of earlier tests end once their threads' cleanups ran.
+  for (int tries = 0; tries < 500 && kx::ThreadExitWatcherCount() != 0; ++tries) Sleep(10);
+  int before = kx::ThreadExitWatcherCount();
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE registered = CreateSemaphoreA(nullptr, 0, 100, nullptr);
+  struct Args {
+    HANDLE release, registered;
+    intptr_t index;
+  };
+  constexpr int Threads = 63;
+  Args args[Threads];
+  HANDLE threads[Threads];
+  for (int i = 0; i < Threads; ++i) {
+    args[i] = {release, registered, i};
+    threads[i] = Spawn([](void* p) -> DWORD {
+      auto* a = static_cast<Args*>(p);
+      int ok = kx::AddThreadExitCleanup(CountCleanup, reinterpret_cast<void*>(a->index));
+      ReleaseSemaphore(a->registered, 1, nullptr);
+      WaitForSingleObject(a->release, INFINITE);
+      return ok ? 0 : 1;
+    }, &args[i]);
+    ASSERT_NE(threads[i], nullptr);
+    ASSERT_EQ(WaitForSingleObject(registered, 5000), WAIT_OBJECT_0);
+    // One watcher holds its semaphore and 62 threads.
+    EXPECT_EQ(kx::ThreadExitWatcherCount(), before + (i < 62 ? 1 : 2)) << i;
+  }
+  SetEvent(release);
+  for (HANDLE t : threads) {
+    ASSERT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
+    CloseHandle(t);
+  }
+  bool all = false;
+  for (int tries = 0; tries < 500 && !all; ++tries) {
+    all = true;
+    for (int i = 0; i < Threads; ++i) all = all && g_cleanups[i] == 1;
+    if (!all) Sleep(10);
+  }
+  Sleep(100);
+  for (int i = 0; i < Threads; ++i) EXPECT_EQ(g_cleanups[i].load(), 1) << i;
+  // Watchers whose threads have all ended go away.
+  for (int tries = 0; tries < 500 && kx::ThreadExitWatcherCount() != before; ++tries) Sleep(10);
+  EXPECT_EQ(kx::ThreadExitWatcherCount(), before);
+  CloseHandle(release);
+  CloseHandle(registered);
+}
+
+TEST(ThreadExitWatchers, CleanupsOfOneThreadRunMostRecentFirst) {
+  InitializeCriticalSection(&g_orderLock);
+  g_order.clear();
+  HANDLE t = Spawn([](void*) -> DWORD {
+    for (intptr_t i = 1; i <= 3; ++i) kx::AddThreadExitCleanup(OrderCleanup, reinterpret_cast<void*>(i));
+    return 0;
+  }, nullptr);
+  WaitForSingleObject(t, 5000);
+  CloseHandle(t);
+  for (int tries = 0; tries < 500; ++tries) {
+    EnterCriticalSection(&g_orderLock);
+    size_t n = g_order.size();
+    LeaveCriticalSection(&g_orderLock);
+    if (n == 3) break;
+    Sleep(10);
+  }
+  EnterCriticalSection(&g_orderLock);
+  EXPECT_EQ(g_order, (std::vector<int>{3, 2, 1}));
+  LeaveCriticalSection(&g_orderLock);
+}
+
+}  // namespace
