@@ -7,6 +7,7 @@
 
 #include "runtime/core/strings.h"
 #include "runtime/network/http.h"
+#include "support/report_recorder.h"
 
 namespace {
 
@@ -278,6 +279,30 @@ TEST(HttpChunks, FailedWriteStopsTheBody) {
   auto refuse = [](void*, const char*, int32_t) -> int32_t { return 0; };
   EXPECT_EQ(kx::http::FeedChunkDecoder(&d, body.data(), static_cast<int32_t>(body.size()), refuse, nullptr), 0);
   EXPECT_EQ(d.state, kx::http::ChunkError);
+}
+
+}  // namespace
+
+// ---- argument check -----------------------------------------------------
+
+namespace {
+
+TEST(HttpCheck, RequestsBeforeTheNetworkStartedReportInitNeeded) {
+  // This program never calls InitNetwork.
+  kxtest::ReportRecorder recorder;
+  EXPECT_EQ(kx::HttpDownloadFile(nullptr, "unused"), 0);
+  ASSERT_EQ(recorder.count(), 1u);
+  EXPECT_EQ(recorder.lastKey(), "InitNeeded");
+  EXPECT_EQ(recorder.lastText(), "InitNetwork must be called successfuly before using any HTTP commands.");
+  recorder.clear();
+  int32_t mark = kx::GetStringMark();
+  EXPECT_STREQ(kx::HttpQueryHeader(nullptr, mark), "");
+  kx::SetStringMark(mark);
+  EXPECT_EQ(recorder.lastKey(), "InitNeeded");
+  recorder.clear();
+  // The URL functions need no network.
+  EXPECT_EQ(kx::UrlPort("http://h:99/"), 99);
+  EXPECT_EQ(recorder.count(), 0u);
 }
 
 }  // namespace
