@@ -5,6 +5,8 @@
 #include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/files/directory.h"
+#include "runtime/files/file.h"
 #include "runtime/files/pack.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
@@ -26,6 +28,7 @@ void RuntimeStart() {
   StringRuntimeStart();
   MemoryRuntimeStart();
   ObjectHeap();
+  FileLibraryStart();
   PackerStart();
   StartFtp();
   StartThreadLibrary();
@@ -41,6 +44,8 @@ void RuntimeEnd() {
   EndFtp();
   EndNetwork();
   PackerEnd();
+  DirectoryLibraryEnd();
+  FileLibraryEnd();
   DebuggerEnd();
 }
 

@@ -56,6 +56,8 @@ def main():
     with open(args.port_file + ".tmp", "w") as f:
         f.write("%d\n" % port)
     os.replace(args.port_file + ".tmp", args.port_file)
+    print("FTP server on 127.0.0.1:%d, root %s, user %s" % (port, os.path.abspath(args.root), args.user),
+          flush=True)
 
     def stop(signum, frame):
         server.close_all()

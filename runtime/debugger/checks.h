@@ -127,6 +127,9 @@ struct DebuggerFrontEnd {
   void (*debugOutput)(int kind, const void* value);
   // DebuggerEnd.
   void (*end)();
+  // Called by the line hook on the main thread, before breakpoints are
+  // looked at: the place to process messages the front-end has sent.
+  void (*poll)(int32_t line, void* registers);
 };
 
 // Chooses the front-end (nullptr = the console); returns the previous one.

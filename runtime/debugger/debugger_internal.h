@@ -34,4 +34,8 @@ bool StdinIsTerminal();
 int ReportKeyed(int kind, const char* group, const char* key, const char* text);
 
 }  // namespace debugger
+
+// Key of group "SystemErrors" for an exception code; nullptr = not ours.
+const char* ExceptionKey(DWORD code, const EXCEPTION_RECORD* record);
+
 }  // namespace kx

@@ -227,6 +227,8 @@ int DebuggerLine(int32_t line, void* registers) {
   }
   int32_t previous = record->line;
   record->line = line;
+  const DebuggerFrontEnd* frontEnd = CurrentDebuggerFrontEnd();
+  if (frontEnd && frontEnd->poll && GetCurrentThreadId() == g_mainThread) frontEnd->poll(line, registers);
   if (g_breakpointCount && record->stepMode == 0 && line != previous && IsBreakpoint(line)) {
     record->state = StateBreakpoint;
   }

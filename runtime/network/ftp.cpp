@@ -5,6 +5,7 @@
 #include <winsock.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -237,15 +238,17 @@ NetworkConnection* AcceptActive(FtpObject* ftp) {
 
 int SendFile(FtpObject* ftp, HANDLE file, NetworkConnection* data) {
   char block[BlockSize];
-  int32_t sent = 0;
+  int64_t sent = 0;
   SetProgress(ftp, 0);
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(file, block, sizeof block, &got, nullptr)) return 0;
     if (got == 0) return 1;
     if (!SendWithTimeout(ConnectionSocket(data), block, static_cast<int>(got), DataTimeout)) return 0;
-    sent += static_cast<int32_t>(got);
-    SetProgress(ftp, sent);
+    sent += got;
+    // The counter is 32-bit: past 2 GiB it stays at its highest value rather
+    // than wrapping into the negative status values.
+    SetProgress(ftp, sent > INT32_MAX ? INT32_MAX : static_cast<int32_t>(sent));
   }
 }
 

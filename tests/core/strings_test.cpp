@@ -229,6 +229,34 @@ TEST_F(Strings, ConcatenationThatMovesTheBuffer) {
   EXPECT_EQ(failures, "");
 }
 
+TEST_F(Strings, ExpressionsInALoopReuseTheBuffer) {
+  // Once the buffer is large enough, repeating an expression never grows it.
+  std::string piece(3000, 'r');
+  int32_t m = kx::GetStringMark();
+  kx::AppendString(piece.c_str());
+  kx::AppendString(piece.c_str());
+  kx::SetStringMark(m);
+  char* base = kx::GetStringBufferBase();
+  for (int i = 0; i < 1000; i++) {
+    kx::AppendString(piece.c_str());
+    kx::QuadToString(i, kx::GetStringMark());
+    kx::SetStringMark(m);
+  }
+  EXPECT_EQ(kx::GetStringBufferBase(), base);
+}
+
+TEST_F(Strings, ADroppedTemporaryStillReadsRight) {
+  // A result read after its position was given back, as a source of a
+  // result built below it.
+  int32_t m = kx::GetStringMark();
+  kx::Space(20, m);
+  kx::EndStringPiece();
+  char* dropped = kx::ReturnString("x-y-z", -1, kx::GetStringMark());
+  kx::SetStringMark(m);
+  EXPECT_STREQ(kx::ReplaceString(dropped, "-", std::string(30, '+').c_str(), 0, 1, m),
+               ("x" + std::string(30, '+') + "y" + std::string(30, '+') + "z").c_str());
+}
+
 TEST_F(Strings, MarksAndPieces) {
   int32_t m = kx::GetStringMark();
   kx::AppendString("abc");

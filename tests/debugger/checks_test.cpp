@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/debugger/checks.h"
+#include "runtime/debugger/debugger_internal.h"
 #include "support/report_recorder.h"
 
 namespace {
@@ -239,6 +240,19 @@ TEST(Child, DISABLED_ErrorIgnored) {
   printf("still running\n");
 }
 
+TEST(Child, DISABLED_IntegerDivision) { RaiseException(0xC0000094, 0, 0, nullptr); }
+
+TEST(Child, DISABLED_RedirectedOutput) {
+  std::string path = std::string(getenv("KX_CHILD_FILE"));
+  FILE* file = fopen(path.c_str(), "w");
+  kx::SetConsoleOutput(file);
+  kx::SetErrorMode(1);
+  kx::ReportError("NullLength");   // ignore mode: only the target
+  kx::SetErrorMode(3);
+  kx::Debug("to the file");
+  kx::ReportError("NullBuffer");   // exit mode: the target and stdout
+}
+
 TEST(Child, DISABLED_ExitMode) {
   kx::SetErrorMode(3);
   kx::ReportError("NullLength");
@@ -280,6 +294,65 @@ TEST(ConsoleFrontEnd, IgnoreModeAndDebugOutputFormats) {
                         "[Debugger]  1.500000\n[Debugger]  0.25\n"),
             std::string::npos) << output;
   EXPECT_NE(output.find("still running"), std::string::npos) << output;
+}
+
+TEST(ConsoleFrontEnd, SystemExceptionsMapToTheirKeys) {
+  EXCEPTION_RECORD read = {};
+  read.ExceptionCode = 0xC0000005;
+  read.NumberParameters = 2;
+  EXPECT_STREQ(kx::ExceptionKey(0xC0000005, &read), "InvalidMemoryRead");
+  read.ExceptionInformation[0] = 8;  // execution counts as reading
+  EXPECT_STREQ(kx::ExceptionKey(0xC0000005, &read), "InvalidMemoryRead");
+  read.ExceptionInformation[0] = 1;
+  EXPECT_STREQ(kx::ExceptionKey(0xC0000005, &read), "InvalidMemoryWrite");
+  const struct {
+    DWORD code;
+    const char* key;
+  } table[] = {{0xC0000006, "PageError"},        {0xC000001D, "IllegalInstruction"},
+               {0xC0000096, "IllegalInstruction"}, {0xC000008E, "DivisionByZero"},
+               {0xC0000094, "DivisionByZero"},   {0xC000008F, "FloatInvalid"},
+               {0xC0000090, "FloatInvalid"},     {0xC0000091, "FloatOverflow"},
+               {0xC0000092, "StackOverflow"},    {0xC00000FD, "StackOverflow"},
+               {0xC0000093, "FloatUnderflow"},   {0xC0000095, "IntegerOverflow"}};
+  for (const auto& entry : table) EXPECT_STREQ(kx::ExceptionKey(entry.code, nullptr), entry.key) << entry.code;
+  EXPECT_EQ(kx::ExceptionKey(0xE06D7363, nullptr), nullptr);  // C++ exceptions are passed on
+  EXPECT_EQ(kx::ExceptionKey(0x80000003, nullptr), nullptr);
+
+  std::string output;
+  EXPECT_EQ(RunChild("Child.DISABLED_IntegerDivision", output), 1) << output;
+  EXPECT_NE(output.find("\n[Debugger Error]  Division by zero.\n"), std::string::npos) << output;
+}
+
+TEST(ConsoleFrontEnd, ARedirectedTargetAlsoShowsErrorsOnStandardOutput) {
+  std::string path = TempDirectory("kxredir") + "\\out.txt";
+  SetEnvironmentVariableA("KX_CHILD_FILE", path.c_str());
+  std::string output;
+  EXPECT_EQ(RunChild("Child.DISABLED_RedirectedOutput", output), 1) << output;
+  SetEnvironmentVariableA("KX_CHILD_FILE", nullptr);
+  EXPECT_EQ(output.find("The specified length is 0."), std::string::npos) << output;
+  EXPECT_NE(output.find("\n[Debugger Error]  The specified buffer is 0.\n"), std::string::npos) << output;
+  std::string file;
+  FILE* f = fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  char buffer[1024];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) file.append(buffer, n);
+  fclose(f);
+  std::string plain;
+  for (char c : file) if (c != '\r') plain += c;
+  EXPECT_NE(plain.find("\n[Debugger Error]  The specified length is 0.\n[Debugger Error]  File:  (Line: 1)\n"
+                       "[Debugger]  to the file\n\n[Debugger Error]  The specified buffer is 0.\n"),
+            std::string::npos) << plain;
+}
+
+TEST(Reports, ARecorderCanEndTheProgramState) {
+  kxtest::ReportRecorder recorder;
+  recorder.setEndOnReport(true);
+  EXPECT_EQ(kx::ReportError("NullLength"), kx::StateFatal);
+  EXPECT_EQ(kx::DebuggerLine(0), kx::StateFatal);
+  kx::CurrentDebuggerRecord()->state = 0;
+  recorder.setEndOnReport(false);
+  EXPECT_EQ(kx::ReportError("NullLength"), 0);
 }
 
 TEST(ConsoleFrontEnd, ExitModeEndsWithCodeOne) {
