@@ -115,7 +115,10 @@ intptr_t ExamineDirectory(intptr_t directory, const char* folder, const char* pa
   if (directory < DynamicNumber || directory > kHighestDirectoryNumber) {
     ReportError("HighNumber", "#Directory", static_cast<int>(kHighestDirectoryNumber));
   }
-  if (!directoryTable) directoryTable = CreateObjectTable(sizeof(DirectoryObject), 16, FinishDirectoryObject);
+  // Made on first use; the static keeps two first callers from making two.
+  static ObjectTable* const table =
+      (directoryTable = CreateObjectTable(sizeof(DirectoryObject), 16, FinishDirectoryObject));
+  (void)table;
   WorkPath path(folder ? folder : "");
   if (path.length > 0 && !path.EndsWithBackslash()) path.Append("\\");
   path.Append(pattern && *pattern ? pattern : "*.*");

@@ -253,6 +253,13 @@ TEST(Child, DISABLED_RedirectedOutput) {
   kx::ReportError("NullBuffer");   // exit mode: the target and stdout
 }
 
+TEST(Child, DISABLED_StopsWithoutTerminal) {
+  kx::CallDebugger((0 << 24) | 41);
+  printf("after the stop\n");
+  kx::SetCallOnEnd(1);
+  kx::DebuggerEnd();
+}
+
 TEST(Child, DISABLED_ExitMode) {
   kx::SetErrorMode(3);
   kx::ReportError("NullLength");
@@ -353,6 +360,20 @@ TEST(Reports, ARecorderCanEndTheProgramState) {
   kx::CurrentDebuggerRecord()->state = 0;
   recorder.setEndOnReport(false);
   EXPECT_EQ(kx::ReportError("NullLength"), 0);
+}
+
+TEST(ConsoleFrontEnd, AStopWithoutTerminalLetsTheProgramGoOn) {
+  std::string output;
+  EXPECT_EQ(RunChild("Child.DISABLED_StopsWithoutTerminal", output), 0) << output;
+  std::string stop = "\n[Debugger Error]  Cannot call Debugger because STDIN is not connected to "
+                     "\n[Debugger Error]  a terminal device! File:  (Line: 42)"
+                     "\n[Debugger Error]  Program execution continues...\n";
+  size_t first = output.find(stop);
+  ASSERT_NE(first, std::string::npos) << output;
+  size_t after = output.find("after the stop\n", first);
+  ASSERT_NE(after, std::string::npos) << output;
+  // CallOnEnd stops once more at the end.
+  EXPECT_NE(output.find("\n[Debugger Error]  Cannot call Debugger because STDIN", after), std::string::npos) << output;
 }
 
 TEST(ConsoleFrontEnd, ExitModeEndsWithCodeOne) {

@@ -187,6 +187,13 @@ TEST_F(Hooks, ProcedureEntriesKeepArgumentCopies) {
   kx::DebuggerProcedureEnter(0, nullptr);
   EXPECT_EQ(record->stack[depth].arguments, nullptr);
   kx::DebuggerProcedureLeave();
+
+  kx::DebuggerProcedureEnter(1, nullptr);  // no frame to read: zero values, empty texts
+  snapshot = static_cast<kx::ArgumentSnapshot*>(record->stack[depth].arguments);
+  ASSERT_NE(snapshot, nullptr);
+  ASSERT_NE(snapshot->values[1].text, nullptr);
+  EXPECT_STREQ(snapshot->values[1].text, "");
+  kx::DebuggerProcedureLeave();
 }
 
 TEST_F(Hooks, TheCallStackGrowsInSteps) {
@@ -233,6 +240,44 @@ TEST_F(Hooks, WaitingThreadsHoldAtTheirNextLine) {
   WaitForSingleObject(stopper, 5000);
   CloseHandle(stopper);
   CloseHandle(other);
+}
+
+TEST_F(Hooks, ProfilerCountsLinesWhenOn) {
+  ASSERT_EQ(kx::ProfilerFileCount(), 2);
+  // Main file up to line 9, the include up to line 4.
+  EXPECT_EQ(kx::ProfilerOffsets()[0], 0);
+  EXPECT_EQ(kx::ProfilerOffsets()[1], 9);
+  EXPECT_EQ(kx::ProfilerOffsets()[2], 13);
+  EXPECT_EQ(kx::ProfilerCounterCount(), 13);
+  kx::DebuggerLine(Line(0, 2));
+  EXPECT_EQ(kx::ProfilerCount(Line(0, 2)), 0);  // off by default
+  kx::SetProfiling(1);
+  kx::DebuggerLine(Line(0, 3));
+  kx::DebuggerLine(Line(0, 3));  // the same line again counts once
+  kx::DebuggerLine(Line(1, 4));
+  kx::DebuggerLine(Line(0, 3));
+  kx::DebuggerLine(Line(5, 3));  // outside the tables
+  kx::SetProfiling(0);
+  kx::DebuggerLine(Line(1, 4));
+  EXPECT_EQ(kx::ProfilerCount(Line(0, 3)), 2);
+  EXPECT_EQ(kx::ProfilerCount(Line(1, 4)), 1);
+  EXPECT_EQ(kx::ProfilerCounters()[9 + 3], 1);
+  EXPECT_EQ(kx::ProfilerCount(Line(5, 3)), -1);
+  kx::ResetProfiler();
+  EXPECT_EQ(kx::ProfilerCount(Line(0, 3)), 0);
+}
+
+TEST_F(Hooks, CallCountersReset) {
+  kx::ResetProcedureCallCounts(-1);
+  kx::DebuggerProcedureEnter(0, nullptr);
+  kx::DebuggerProcedureLeave();
+  kx::DebuggerProcedureEnter(1, nullptr);
+  kx::DebuggerProcedureLeave();
+  EXPECT_EQ(kx::ProcedureCount(), 2);
+  EXPECT_EQ(kx::ProcedureCallCount(0), 1);
+  kx::ResetProcedureCallCounts(0);
+  EXPECT_EQ(kx::ProcedureCallCount(0), 0);
+  EXPECT_EQ(kx::ProcedureCallCount(1), 1);
 }
 
 TEST(TypeNames, DisplayNames) {

@@ -136,6 +136,18 @@ TEST_F(FileTest, OpenOperations) {
   EXPECT_EQ(recorder.count(), 0u);
 }
 
+TEST_F(FileTest, NewFileEmptiesAHiddenFile) {
+  // Re-creating a hidden file with normal attributes is refused by the
+  // system; the file is then emptied in place.
+  const std::string path = folder / "hidden.txt";
+  TempFolder::Write(path, "secret");
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_NE(kx::NewFile(5, path.c_str()), 0);
+  EXPECT_EQ(WriteBlock(5, "new"), 3);
+  kx::CloseFile(5);
+  EXPECT_EQ(TempFolder::Read(path), "new");
+}
+
 TEST_F(FileTest, FixedNumberGivesTheHandleDynamicNumberTheIdentity) {
   const std::string path = folder / "f.txt";
   TempFolder::Write(path, "");
