@@ -144,6 +144,10 @@ void SetConsoleCommandLoop(ConsoleLoopFunction loop);
 // Console output target (stdout by default); debug output and error lines go here.
 void* ConsoleOutput();                 // FILE*
 void SetConsoleOutput(void* file);     // FILE*, nullptr = stdout
+// Console input (answers and commands): FILE*, nullptr = stdin; isTerminal
+// -1 asks the system whether it is a console, 0/1 decide (tests, scripts).
+void* ConsoleInputFile();
+void SetConsoleInput(void* file, int isTerminal);
 
 // ---- debug symbol tables ----------------------------------------------------
 

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "runtime/debugger/checks.h"
 
 namespace kx {
@@ -29,6 +31,7 @@ void ConsoleStart();
 void ConsoleEnd();
 
 bool StdinIsTerminal();
+FILE* ConsoleInput();
 
 // Report with the group and key known (for the recorder and the link).
 int ReportKeyed(int kind, const char* group, const char* key, const char* text);

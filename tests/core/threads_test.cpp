@@ -187,6 +187,43 @@ TEST_F(Threads, AMutexLockedTwiceMustBeUnlockedTwice) {
   kx::FreeMutex(&mutex);
 }
 
+TEST_F(Threads, TheMutexExcludesUnderContention) {
+  static kx::ThreadMutex mutex;
+  static volatile int counter = 0;
+  static volatile LONG inside = 0;
+  static volatile LONG overlap = 0;
+  kx::InitMutex(&mutex);
+  counter = 0;
+  auto work = [](int32_t rounds) -> int32_t {
+    for (int i = 0; i < rounds; ++i) {
+      if (i % 3 == 0) {
+        while (!kx::TryLockMutex(&mutex)) Sleep(0);
+      } else {
+        kx::LockMutex(&mutex);
+      }
+      kx::LockMutex(&mutex);  // recursion inside the critical part
+      if (InterlockedIncrement(&inside) != 1) InterlockedExchange(&overlap, 1);
+      int v = counter;
+      if (i % 50 == 0) Sleep(0);
+      counter = v + 1;
+      InterlockedDecrement(&inside);
+      kx::UnlockMutex(&mutex);
+      kx::UnlockMutex(&mutex);
+    }
+    return 0;
+  };
+  int32_t threads[4];
+  for (int32_t& t : threads) {
+    t = kx::StartThread(work, 2000);
+    ASSERT_GT(t, 0);
+  }
+  for (int32_t t : threads) ASSERT_TRUE(WaitUntilEnded(t));
+  EXPECT_EQ(counter, 8000);
+  EXPECT_EQ(overlap, 0);
+  EXPECT_EQ(mutex.owner, 0ul);
+  kx::FreeMutex(&mutex);
+}
+
 std::string Rows(const char* library) {
   const kx::DebuggerList* list = kx::FindDebuggerList(library);
   if (!list) return "<none>";

@@ -260,6 +260,16 @@ TEST(Child, DISABLED_StopsWithoutTerminal) {
   kx::DebuggerEnd();
 }
 
+// Answers the error prompt from the file named by KX_CHILD_ANSWERS.
+TEST(Child, DISABLED_PromptAnswers) {
+  FILE* answers = fopen(getenv("KX_CHILD_ANSWERS"), "r");
+  kx::SetConsoleInput(answers, 1);
+  kx::ReportError("NullLength");
+  printf("went on\n");
+  kx::ReportRuntimeError(kx::ReportKindFatal, 3);
+  printf("went on after fatal\n");
+}
+
 TEST(Child, DISABLED_ExitMode) {
   kx::SetErrorMode(3);
   kx::ReportError("NullLength");
@@ -374,6 +384,47 @@ TEST(ConsoleFrontEnd, AStopWithoutTerminalLetsTheProgramGoOn) {
   ASSERT_NE(after, std::string::npos) << output;
   // CallOnEnd stops once more at the end.
   EXPECT_NE(output.find("\n[Debugger Error]  Cannot call Debugger because STDIN", after), std::string::npos) << output;
+}
+
+int RunWithAnswers(const std::string& answers, std::string& output) {
+  std::string path = TempDirectory("kxask") + "\\answers.txt";
+  WriteFile(path, answers);
+  SetEnvironmentVariableA("KX_CHILD_ANSWERS", path.c_str());
+  int code = RunChild("Child.DISABLED_PromptAnswers", output);
+  SetEnvironmentVariableA("KX_CHILD_ANSWERS", nullptr);
+  return code;
+}
+
+TEST(ConsoleFrontEnd, TheErrorPromptJudgesTheFirstCharacter) {
+  const std::string ask = "  Do you wish to continue the program? (Yes, No, Debugger Console, Ignore all)\n  (y,N,d,i) ";
+  const std::string askFatal = "  Fatal error. Do you with to open the Debugger console? (Yes, No)\n  (y,N) ";
+  std::string output;
+  // An unknown answer asks again; "yes" goes on; a fatal error asked "Y" goes on too.
+  EXPECT_EQ(RunWithAnswers("x\nyes\nY\n", output), 0) << output;
+  EXPECT_NE(output.find(ask + ask + "went on\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("[Debugger Error]  Pointer is null.\n[Debugger Error]  File:  (Line: 1)\n" + askFatal +
+                        "went on after fatal"),
+            std::string::npos) << output;
+
+  output.clear();
+  EXPECT_EQ(RunWithAnswers("\n", output), 1) << output;  // an empty line ends the program
+  EXPECT_EQ(output.find("went on"), std::string::npos) << output;
+
+  output.clear();
+  EXPECT_EQ(RunWithAnswers("No\n", output), 1) << output;
+  EXPECT_EQ(output.find("went on"), std::string::npos) << output;
+
+  output.clear();
+  EXPECT_EQ(RunWithAnswers("", output), 1) << output;  // end of input
+  EXPECT_NE(output.find("\n[Debugger Error]  Input error from stdin, program is exiting.\n\n"), std::string::npos)
+      << output;
+
+  // "i" goes on and ignores every later error: the fatal one is shown without a prompt.
+  output.clear();
+  EXPECT_EQ(RunWithAnswers("i\n", output), 0) << output;
+  EXPECT_NE(output.find("went on after fatal"), std::string::npos) << output;
+  EXPECT_EQ(output.find(askFatal), std::string::npos) << output;
+  EXPECT_NE(output.find("[Debugger Error]  Pointer is null."), std::string::npos) << output;
 }
 
 TEST(ConsoleFrontEnd, ExitModeEndsWithCodeOne) {
