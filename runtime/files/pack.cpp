@@ -226,11 +226,24 @@ int PackEntryData(zipFile zip, const std::string& path, int64_t size, void* bloc
   return last;
 }
 
+// "CON", "NUL", "COM1" and the like, with or without an extension, name
+// devices in every folder rather than files.
+bool IsDeviceName(const std::string& part) {
+  std::string stem = part.substr(0, part.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+      stem == "CONOUT$")
+    return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
+
 // Turns an entry path (already with "\" separators and its drive prefix
 // removed) into a path below the destination: leading separators and drive
 // letters are dropped, "." components are dropped.  Returns false for names
 // that could still leave the destination or name no file (".." components,
-// components of dots and blanks only, stray colons).
+// components of dots and blanks only, stray colons, device names).
 bool ConfineToDestination(std::string& name) {
   for (;;) {
     size_t skip = name.find_first_not_of('\\');
@@ -256,6 +269,7 @@ bool ConfineToDestination(std::string& name) {
     } else {
       if (part.find(':') != std::string::npos) return false;
       if (part.find_first_not_of(". ") == std::string::npos) return false;
+      if (IsDeviceName(part)) return false;
       out += part;
       if (!last) out += '\\';
     }

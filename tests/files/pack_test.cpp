@@ -361,14 +361,17 @@ TEST_F(Packer, HostileNamesStayInsideTheDestination) {
                                 {"\\\\rooted2.txt", "five"},
                                 {"C:drive.txt", "six"},
                                 {"ok/./fine.txt", "seven"},
-                                {"ok/...", "eight"}});
+                                {"ok/...", "eight"},
+                                {"ok/Aux.txt", "nine"},
+                                {"nul", "ten"}});
   const std::string base = dir / "base\\";
   CreateDirectoryA(base.c_str(), nullptr);
   const std::string dest = base + "dest";
 
   kx::SetPackCallback(CallbackLog::Record);
   int kept = kx::UnpackArchive(archive.c_str(), "", dest.c_str(), 1);
-  // Entries with ".." components or names of dots only are skipped; rooted
+  // Entries with ".." components, names of dots only or device names are
+  // skipped; rooted
   // and drive-relative names land below the destination.
   EXPECT_EQ(kept, 4);
   EXPECT_EQ(ReadText(dest + "\\rooted.txt"), "four");
@@ -378,7 +381,7 @@ TEST_F(Packer, HostileNamesStayInsideTheDestination) {
   int emptyCalls = 0;
   for (const auto& call : CallbackLog::calls)
     if (call.first.empty() && call.second == 100.0f) ++emptyCalls;
-  EXPECT_EQ(emptyCalls, 8);
+  EXPECT_EQ(emptyCalls, 10);
 
   // keep-paths 0 takes the file part, which cannot climb either.
   const std::string flat = base + "flat";
