@@ -1,9 +1,15 @@
 #include "runtime/runtime.h"
 
+#include "runtime/core/memory.h"
 #include "runtime/core/objects.h"
+#include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/files/directory.h"
+#include "runtime/files/file.h"
 #include "runtime/files/pack.h"
+#include "runtime/network/ftp.h"
+#include "runtime/network/network.h"
 
 namespace kx {
 
@@ -19,8 +25,12 @@ bool g_ended = false;
 void RuntimeStart() {
   if (g_started) return;
   g_started = true;
+  StringRuntimeStart();
+  MemoryRuntimeStart();
   ObjectHeap();
+  FileLibraryStart();
   PackerStart();
+  StartFtp();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -31,7 +41,11 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  EndFtp();
+  EndNetwork();
   PackerEnd();
+  DirectoryLibraryEnd();
+  FileLibraryEnd();
   DebuggerEnd();
 }
 

@@ -68,6 +68,11 @@ struct ObjectTable {
   Block* firstBlock;
   CRITICAL_SECTION lock;
   int32_t iterating;  // lock depth taken by Begin, 0 when no iteration runs
+  // Address range of every dynamic record this table ever had: values
+  // outside it are rejected without being dereferenced (for example a large
+  // number that the argument check reported as too high).
+  uintptr_t dynamicLow;
+  uintptr_t dynamicHigh;
 };
 
 namespace {
@@ -137,6 +142,9 @@ void* AllocateObject(ObjectTable* table, intptr_t number) {
         HeapAlloc(Heap(), HEAP_ZERO_MEMORY, sizeof(DynamicHeader) + table->entrySize));
     if (!header) return nullptr;
     EnterCriticalSection(&table->lock);
+    uintptr_t address = reinterpret_cast<uintptr_t>(RecordOf(header));
+    if (table->dynamicLow == 0 || address < table->dynamicLow) table->dynamicLow = address;
+    if (address > table->dynamicHigh) table->dynamicHigh = address;
     header->table = table;
     header->older = table->dynamicNewest;
     if (table->dynamicNewest) table->dynamicNewest->newer = header;
@@ -171,6 +179,7 @@ void* FindObject(ObjectTable* table, intptr_t object) {
     return InUse(slot) ? slot : nullptr;
   }
   if (uintptr_t(object) < LowestAddress + sizeof(DynamicHeader) || (object & 3) != 0) return nullptr;
+  if (uintptr_t(object) < table->dynamicLow || uintptr_t(object) > table->dynamicHigh) return nullptr;
   DynamicHeader* header = HeaderOf(object);
   if (header->table != table) return nullptr;
   void* record = RecordOf(header);
@@ -278,59 +287,86 @@ int g_partCount = 0;
 int32_t g_recordSize = 0;  // total registered size (8-byte multiples)
 DWORD g_tlsSlot = TLS_OUT_OF_INDEXES;
 
+// The header stays where it is for the thread's life (the exit cleanup holds
+// it); the parts behind it may move when a later registration grows them.
 struct ThreadBlock {
   int32_t size;
-  int32_t pad;
-  // parts follow
+  char* parts;
 };
 
-char* PartsOf(ThreadBlock* block) { return reinterpret_cast<char*>(block + 1); }
+char* PartsOf(ThreadBlock* block) { return block->parts; }
 
 void FreeThreadBlock(void* value) {
   ThreadBlock* block = static_cast<ThreadBlock*>(value);
   for (int i = 0; i < g_partCount; ++i) {
     if (g_parts[i].free && g_parts[i].offset < block->size) g_parts[i].free(PartsOf(block) + g_parts[i].offset);
   }
+  if (block->parts) HeapFree(GetProcessHeap(), 0, block->parts);
   HeapFree(GetProcessHeap(), 0, block);
+}
+
+// Grows the parts of a block to the registered size, zero-filled, and runs
+// the init functions of the parts that are new to it (from).
+bool GrowThreadBlock(ThreadBlock* block, int32_t newSize, bool runInits) {
+  if (newSize <= block->size) return true;
+  void* grown = block->parts ? HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block->parts, newSize)
+                             : HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, newSize);
+  if (!grown) return false;
+  int32_t from = block->size;
+  block->parts = static_cast<char*>(grown);
+  block->size = newSize;
+  if (runInits) {
+    for (int i = 0; i < g_partCount; ++i) {
+      if (g_parts[i].init && g_parts[i].offset >= from && g_parts[i].offset < newSize) {
+        g_parts[i].init(block->parts + g_parts[i].offset);
+      }
+    }
+  }
+  return true;
+}
+
+ThreadBlock* NewThreadBlock() {
+  return static_cast<ThreadBlock*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadBlock)));
 }
 
 }  // namespace
 
 int32_t RegisterThreadRecord(int32_t size, ThreadRecordFunction init, ThreadRecordFunction free) {
   if (g_tlsSlot == TLS_OUT_OF_INDEXES) g_tlsSlot = TlsAlloc();
+  if (g_tlsSlot == TLS_OUT_OF_INDEXES) return -1;
   if (size < 0) size = 0;
   int32_t offset = g_recordSize;
   int32_t newSize = offset + ((size + 7) & ~7);
+  if (newSize == offset) newSize += 8;  // every part gets its own address
   ThreadBlock* block = static_cast<ThreadBlock*>(TlsGetValue(g_tlsSlot));
-  ThreadBlock* grown = block
-      ? static_cast<ThreadBlock*>(HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, sizeof(ThreadBlock) + newSize))
-      : static_cast<ThreadBlock*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadBlock) + newSize));
-  if (!grown) return -1;
-  grown->size = newSize;
-  TlsSetValue(g_tlsSlot, grown);
+  if (!block) {
+    block = NewThreadBlock();
+    if (!block) return -1;
+    TlsSetValue(g_tlsSlot, block);
+  }
+  if (!GrowThreadBlock(block, newSize, false)) return -1;
   g_recordSize = newSize;
   if ((init || free) && g_partCount < MaxParts) g_parts[g_partCount++] = {offset, init, free};
-  if (init) init(PartsOf(grown) + offset);
+  if (init) init(PartsOf(block) + offset);
   return offset;
 }
 
 void* GetThreadRecord(int32_t offset) {
-  if (g_tlsSlot == TLS_OUT_OF_INDEXES || offset < 0) return nullptr;
+  if (g_tlsSlot == TLS_OUT_OF_INDEXES || offset < 0 || offset >= g_recordSize) return nullptr;
   DWORD error = GetLastError();
   ThreadBlock* block = static_cast<ThreadBlock*>(TlsGetValue(g_tlsSlot));
   if (!block) {
-    block = static_cast<ThreadBlock*>(
-        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadBlock) + g_recordSize));
-    if (!block) {
+    block = NewThreadBlock();
+    if (!block || !GrowThreadBlock(block, g_recordSize, true)) {
+      if (block) HeapFree(GetProcessHeap(), 0, block);
       SetLastError(error);
       return nullptr;
     }
-    block->size = g_recordSize;
     TlsSetValue(g_tlsSlot, block);
-    for (int i = 0; i < g_partCount; ++i) {
-      if (g_parts[i].init) g_parts[i].init(PartsOf(block) + g_parts[i].offset);
-    }
     AddThreadExitCleanup(FreeThreadBlock, block);
+  } else if (offset >= block->size) {
+    // A part registered after this thread made its block.
+    GrowThreadBlock(block, g_recordSize, true);
   }
   SetLastError(error);
   return offset < block->size ? PartsOf(block) + offset : nullptr;

@@ -118,6 +118,15 @@ int32_t InBuffer(const StringBuffer* buffer, const void* pointer) {
   return static_cast<int32_t>(p - buffer->base) + 1;
 }
 
+// Like InBuffer, but over the whole block: a source that lies above the
+// position (a temporary already dropped but still read) must be re-derived
+// after a move just the same.
+int32_t InBlock(const StringBuffer* buffer, const void* pointer) {
+  auto* p = static_cast<const char*>(pointer);
+  if (!p || p < buffer->base || p >= buffer->base + buffer->capacity + SpareBytes) return 0;
+  return static_cast<int32_t>(p - buffer->base) + 1;
+}
+
 int32_t Length(const char* text) { return text ? static_cast<int32_t>(std::strlen(text)) : 0; }
 
 // A string argument that lies in the temporary buffer is copied out before a
@@ -125,7 +134,7 @@ int32_t Length(const char* text) { return text ? static_cast<int32_t>(std::strle
 class StableArgument {
  public:
   StableArgument(const StringBuffer* buffer, const char* text) : text_(text ? text : "") {
-    if (InBuffer(buffer, text)) {
+    if (InBlock(buffer, text)) {
       copy_ = _strdup(text);
       text_ = copy_ ? copy_ : "";
       ok_ = copy_ != nullptr;
@@ -187,7 +196,7 @@ void SetStringMark(int32_t mark) {
 char* AppendString(const char* text) {
   StringBuffer* buffer = CurrentBuffer();
   int32_t length = Length(text);
-  int32_t offset = InBuffer(buffer, text);
+  int32_t offset = InBlock(buffer, text);
   char* room = Reserve(buffer, length, -1);
   if (!room) return EmptyResult(buffer);
   std::memmove(room, offset ? buffer->base + offset - 1 : text, length);
@@ -289,7 +298,7 @@ char* ReturnString(const char* text, int32_t length, int32_t mark) {
   StringBuffer* buffer = CurrentBuffer();
   if (!text) length = 0;
   else if (length < 0) length = Length(text);
-  int32_t offset = InBuffer(buffer, text);
+  int32_t offset = InBlock(buffer, text);
   char* room = Reserve(buffer, length, mark);
   if (!room) return EmptyResult(buffer);
   if (length) std::memmove(room, offset ? buffer->base + offset - 1 : text, length);

@@ -42,7 +42,15 @@ void LeaveStop() { LeaveCriticalSection(&TheStopLock().section); }
 
 void RegisterCatalogsAtStart() { RegisterDebuggerCatalog(); }
 
+namespace {
+FILE* volatile g_input = nullptr;       // nullptr = stdin
+volatile LONG g_inputTerminal = -1;     // -1 = ask the system
+}  // namespace
+
+FILE* ConsoleInput() { return g_input ? g_input : stdin; }
+
 bool StdinIsTerminal() {
+  if (g_inputTerminal >= 0) return g_inputTerminal != 0;
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE) return false;
   // NUL is a character device too; only a console answers GetConsoleMode.
@@ -111,6 +119,11 @@ const DebuggerFrontEnd* CurrentDebuggerFrontEnd() { return static_cast<const Deb
 void SetConsoleCommandLoop(ConsoleLoopFunction loop) { g_consoleLoop = loop; }
 
 void* ConsoleOutput() { return Out(); }
+void* ConsoleInputFile() { return debugger::ConsoleInput(); }
+void SetConsoleInput(void* file, int isTerminal) {
+  debugger::g_input = static_cast<FILE*>(file);
+  InterlockedExchange(&debugger::g_inputTerminal, isTerminal < 0 ? -1 : (isTerminal ? 1 : 0));
+}
 void SetConsoleOutput(void* file) { g_output = static_cast<FILE*>(file); }
 
 // ---- console behaviour ------------------------------------------------------
@@ -138,7 +151,7 @@ void PrintNotTerminal(FILE* out, bool fatal) {
 
 // Reads one answer line; false at the end of input.
 bool ReadAnswer(char* buffer, int size) {
-  if (!fgets(buffer, size, stdin)) return false;
+  if (!fgets(buffer, size, ConsoleInput())) return false;
   return true;
 }
 

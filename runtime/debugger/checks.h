@@ -127,6 +127,9 @@ struct DebuggerFrontEnd {
   void (*debugOutput)(int kind, const void* value);
   // DebuggerEnd.
   void (*end)();
+  // Called by the line hook on the main thread, before breakpoints are
+  // looked at: the place to process messages the front-end has sent.
+  void (*poll)(int32_t line, void* registers);
 };
 
 // Chooses the front-end (nullptr = the console); returns the previous one.
@@ -141,6 +144,10 @@ void SetConsoleCommandLoop(ConsoleLoopFunction loop);
 // Console output target (stdout by default); debug output and error lines go here.
 void* ConsoleOutput();                 // FILE*
 void SetConsoleOutput(void* file);     // FILE*, nullptr = stdout
+// Console input (answers and commands): FILE*, nullptr = stdin; isTerminal
+// -1 asks the system whether it is a console, 0/1 decide (tests, scripts).
+void* ConsoleInputFile();
+void SetConsoleInput(void* file, int isTerminal);
 
 // ---- debug symbol tables ----------------------------------------------------
 
@@ -259,7 +266,33 @@ int RemoveBreakpoint(int32_t line);
 void ClearBreakpoints(int32_t file);   // -1 = all files
 int BreakpointCount();
 
-// Sets the thread's step mode as the front-end asks (mode, count).
+// Sets the thread's step mode as the front-end asks: 1 count lines, 4 step
+// over (another line at the same or a smaller call depth), 5 step out (the
+// call depth falls by one; at the outermost level one line).
 void SetStepMode(int mode, int count);
+
+// "CallOnStart": stop before the first line; "CallOnEnd": stop once more at
+// DebuggerEnd (state 5).
+void SetCallOnStart(int flag);
+void SetCallOnEnd(int flag);
+int CallOnStart();
+int CallOnEnd();
+
+// Profiler: one counter per source line, per file a range starting at its
+// offset (offsets has file count + 1 entries, the last one the total).  The
+// tables come from the table of executable lines; without it they are empty.
+void SetProfiling(int on);
+int Profiling();
+void ResetProfiler();
+int32_t ProfilerFileCount();
+const int32_t* ProfilerOffsets();
+int32_t ProfilerCounterCount();
+const int32_t* ProfilerCounters();
+// Counter of a line code, -1 if the line lies outside the tables.
+int32_t ProfilerCount(int32_t line);
+
+// Procedure call counters: index, or a negative index for all.
+void ResetProcedureCallCounts(int32_t index);
+int32_t ProcedureCount();   // size of the by-index table
 
 }  // namespace kx

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "runtime/debugger/checks.h"
 
 namespace kx {
@@ -29,9 +31,14 @@ void ConsoleStart();
 void ConsoleEnd();
 
 bool StdinIsTerminal();
+FILE* ConsoleInput();
 
 // Report with the group and key known (for the recorder and the link).
 int ReportKeyed(int kind, const char* group, const char* key, const char* text);
 
 }  // namespace debugger
+
+// Key of group "SystemErrors" for an exception code; nullptr = not ours.
+const char* ExceptionKey(DWORD code, const EXCEPTION_RECORD* record);
+
 }  // namespace kx

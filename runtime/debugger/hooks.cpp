@@ -28,6 +28,45 @@ const DebugSymbols* g_symbols = nullptr;
 std::vector<const ProcedureEntry*> g_byIndex;
 std::vector<int32_t> g_callCounts;
 
+volatile LONG g_callOnStart = 0;
+volatile LONG g_callOnEnd = 0;
+
+// Profiler tables.
+volatile LONG g_profiling = 0;
+std::vector<int32_t> g_profileOffsets;   // per file, then the total
+std::vector<LONG> g_profileCounters;
+int32_t g_lastCounted = -1;
+
+void BuildProfiler() {
+  g_profileOffsets.clear();
+  g_profileCounters.clear();
+  g_lastCounted = -1;
+  if (!g_symbols || !g_symbols->lines) return;
+  int32_t files = g_symbols->sourceFileCount;
+  for (int32_t t = 0; t < g_symbols->lineTableCount; ++t) files = std::max(files, g_symbols->lines[t].file + 1);
+  std::vector<int32_t> lengths(files, 0);
+  for (int32_t t = 0; t < g_symbols->lineTableCount; ++t) {
+    const ExecutableLines& table = g_symbols->lines[t];
+    if (table.file >= 0 && table.count > 0) lengths[table.file] = std::max(lengths[table.file], table.lines[table.count - 1]);
+  }
+  int32_t total = 0;
+  for (int32_t f = 0; f < files; ++f) {
+    g_profileOffsets.push_back(total);
+    total += lengths[f];
+  }
+  g_profileOffsets.push_back(total);
+  g_profileCounters.assign(total, 0);
+}
+
+int32_t ProfileIndex(int32_t line) {
+  if (line == -1) return -1;
+  int32_t file = uint32_t(line) >> 24;
+  int32_t number = line & 0xFFFFFF;
+  if (file + 1 >= int32_t(g_profileOffsets.size())) return -1;
+  int32_t index = g_profileOffsets[file] + number;
+  return index < g_profileOffsets[file + 1] ? index : -1;
+}
+
 constexpr int32_t StackStep = 16000;
 constexpr int ArgumentTextLimit = 200;
 
@@ -159,6 +198,7 @@ void SetDebugSymbols(const DebugSymbols* symbols) {
     }
     g_callCounts.assign(g_byIndex.size(), 0);
   }
+  BuildProfiler();
   BreakpointList& list = Breakpoints();
   EnterCriticalSection(&list.lock);
   RebuildLines(list);
@@ -206,10 +246,17 @@ void DebuggerStart(void* stackPointer) {
   }
   InstallExceptionFilter();
   if (!CurrentDebuggerFrontEnd()) ConsoleStart();
+  BuildProfiler();
+  if (g_callOnStart) CurrentDebuggerRecord()->state = StateCallDebugger;
 }
 
 void DebuggerEnd() {
   if (InterlockedExchange(&g_started, 0) == 0) return;
+  DebuggerRecord* record = CurrentDebuggerRecord();
+  if (g_callOnEnd && record->state == StateRunning) {
+    record->state = StateProgramEnd;
+    StopHere(record, record->line, nullptr);
+  }
   const DebuggerFrontEnd* frontEnd = CurrentDebuggerFrontEnd();
   if (frontEnd && frontEnd->end) frontEnd->end();
   ConsoleEnd();
@@ -227,6 +274,13 @@ int DebuggerLine(int32_t line, void* registers) {
   }
   int32_t previous = record->line;
   record->line = line;
+  const DebuggerFrontEnd* frontEnd = CurrentDebuggerFrontEnd();
+  if (frontEnd && frontEnd->poll && GetCurrentThreadId() == g_mainThread) frontEnd->poll(line, registers);
+  if (g_profiling && line != g_lastCounted) {
+    g_lastCounted = line;
+    int32_t index = ProfileIndex(line);
+    if (index >= 0) InterlockedIncrement(&g_profileCounters[index]);
+  }
   if (g_breakpointCount && record->stepMode == 0 && line != previous && IsBreakpoint(line)) {
     record->state = StateBreakpoint;
   }
@@ -296,7 +350,13 @@ void* SnapshotArguments(const ProcedureEntry* procedure, void* stackPointer) {
     const ProcedureArgument& argument = procedure->arguments[i];
     ArgumentValue& value = snapshot->values[i];
     value.type = argument.type;
-    if (!frame) continue;
+    if (!frame) {
+      if (argument.type == TypeString) {  // an empty copy, never a null text
+        value.text = texts;
+        texts += ArgumentTextLimit + 1;
+      }
+      continue;
+    }
     const char* at = frame + argument.offset;
     if (argument.type & TypePointerFlag) {
       value.value = intptr_t(*reinterpret_cast<void* const*>(at));
@@ -358,6 +418,35 @@ void DebuggerProcedureLeave() {
   CallStackEntry& entry = record->stack[--record->depth];
   FreeSnapshot(entry.arguments);
   entry.arguments = nullptr;
+}
+
+void ResetProcedureCallCounts(int32_t index) {
+  if (index < 0) std::fill(g_callCounts.begin(), g_callCounts.end(), 0);
+  else if (size_t(index) < g_callCounts.size()) g_callCounts[index] = 0;
+}
+
+int32_t ProcedureCount() { return int32_t(g_byIndex.size()); }
+
+void SetCallOnStart(int flag) { InterlockedExchange(&g_callOnStart, flag ? 1 : 0); }
+void SetCallOnEnd(int flag) { InterlockedExchange(&g_callOnEnd, flag ? 1 : 0); }
+int CallOnStart() { return g_callOnStart; }
+int CallOnEnd() { return g_callOnEnd; }
+
+void SetProfiling(int on) { InterlockedExchange(&g_profiling, on && !g_profileCounters.empty() ? 1 : 0); }
+int Profiling() { return g_profiling; }
+void ResetProfiler() {
+  std::fill(g_profileCounters.begin(), g_profileCounters.end(), 0);
+  g_lastCounted = -1;
+}
+int32_t ProfilerFileCount() { return g_profileOffsets.empty() ? 0 : int32_t(g_profileOffsets.size()) - 1; }
+const int32_t* ProfilerOffsets() { return g_profileOffsets.empty() ? nullptr : g_profileOffsets.data(); }
+int32_t ProfilerCounterCount() { return int32_t(g_profileCounters.size()); }
+const int32_t* ProfilerCounters() {
+  return g_profileCounters.empty() ? nullptr : reinterpret_cast<const int32_t*>(g_profileCounters.data());
+}
+int32_t ProfilerCount(int32_t line) {
+  int32_t index = ProfileIndex(line);
+  return index < 0 ? -1 : g_profileCounters[index];
 }
 
 int32_t ProcedureCallCount(int32_t index) {

@@ -481,8 +481,14 @@ int ServerEvent(intptr_t server) {
   return NetworkEventNone;
 }
 
-NetworkConnection* EventClient() { return eventClient; }
+NetworkConnection* EventClient() {
+  CheckInit();
+  return eventClient;
+}
 
-intptr_t EventServer() { return eventServer; }
+intptr_t EventServer() {
+  CheckInit();
+  return eventServer;
+}
 
 }  // namespace kx

@@ -110,6 +110,12 @@ TEST_F(ObjectTableTest, DynamicIdentitiesLieOutsideTheNumbers) {
   EXPECT_EQ(kx::FindObject(other, ib), nullptr);
   EXPECT_EQ(kx::IsObject(other, ib), nullptr);
   EXPECT_EQ(kx::AllocateObject(g_table, -2), nullptr);
+  // Numbers far above the capacity (reported as too high by the checks) name
+  // nothing and are never taken for addresses.
+  for (intptr_t n : {intptr_t(70000), intptr_t(99999), intptr_t(0x7FFF0000)}) {
+    EXPECT_EQ(kx::FindObject(g_table, n), nullptr) << n;
+    EXPECT_EQ(kx::IsObject(g_table, n), nullptr) << n;
+  }
 }
 
 TEST_F(ObjectTableTest, IteratesNumbersAscendingThenDynamicOldestFirst) {
@@ -197,6 +203,34 @@ TEST(ThreadRecords, PartsAreMadeOnFirstUseAndFreedAfterTheThreadEnds) {
   EXPECT_EQ(g_partsFreed.load(), 1);
   // The main thread's own part is untouched.
   EXPECT_EQ(static_cast<Part*>(kx::GetThreadRecord(g_partOffset))->value, 5);
+}
+
+TEST(ThreadRecords, APartRegisteredLaterReachesThreadsThatAlreadyHaveABlock) {
+  if (g_partOffset < 0) g_partOffset = kx::RegisterThreadRecord(sizeof(Part), InitPart, FreePart);
+  static HANDLE hasBlock = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  static HANDLE registered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  static int32_t late = -1;
+  HANDLE t = Spawn([](void*) -> DWORD {
+    auto* first = static_cast<Part*>(kx::GetThreadRecord(g_partOffset));
+    if (!first) return 1;
+    first->value = 3;
+    SetEvent(hasBlock);
+    WaitForSingleObject(registered, 5000);
+    auto* later = static_cast<Part*>(kx::GetThreadRecord(late));
+    auto* again = static_cast<Part*>(kx::GetThreadRecord(g_partOffset));
+    if (!later || later->initialised != 1 || later->value != 0) return 2;
+    return again && again->value == 3 ? 0 : 3;
+  }, nullptr);
+  ASSERT_EQ(WaitForSingleObject(hasBlock, 5000), WAIT_OBJECT_0);
+  late = kx::RegisterThreadRecord(sizeof(Part), InitPart, nullptr);
+  ASSERT_GT(late, g_partOffset);
+  EXPECT_EQ(static_cast<Part*>(kx::GetThreadRecord(late))->initialised, 1);
+  SetEvent(registered);
+  ASSERT_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
+  DWORD code = 9;
+  GetExitCodeThread(t, &code);
+  CloseHandle(t);
+  EXPECT_EQ(code, 0u);
 }
 
 std::atomic<int> g_cleanups[70];

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/debugger/checks.h"
+#include "runtime/debugger/debugger_internal.h"
 #include "support/report_recorder.h"
 
 namespace {
@@ -239,6 +240,36 @@ TEST(Child, DISABLED_ErrorIgnored) {
   printf("still running\n");
 }
 
+TEST(Child, DISABLED_IntegerDivision) { RaiseException(0xC0000094, 0, 0, nullptr); }
+
+TEST(Child, DISABLED_RedirectedOutput) {
+  std::string path = std::string(getenv("KX_CHILD_FILE"));
+  FILE* file = fopen(path.c_str(), "w");
+  kx::SetConsoleOutput(file);
+  kx::SetErrorMode(1);
+  kx::ReportError("NullLength");   // ignore mode: only the target
+  kx::SetErrorMode(3);
+  kx::Debug("to the file");
+  kx::ReportError("NullBuffer");   // exit mode: the target and stdout
+}
+
+TEST(Child, DISABLED_StopsWithoutTerminal) {
+  kx::CallDebugger((0 << 24) | 41);
+  printf("after the stop\n");
+  kx::SetCallOnEnd(1);
+  kx::DebuggerEnd();
+}
+
+// Answers the error prompt from the file named by KX_CHILD_ANSWERS.
+TEST(Child, DISABLED_PromptAnswers) {
+  FILE* answers = fopen(getenv("KX_CHILD_ANSWERS"), "r");
+  kx::SetConsoleInput(answers, 1);
+  kx::ReportError("NullLength");
+  printf("went on\n");
+  kx::ReportRuntimeError(kx::ReportKindFatal, 3);
+  printf("went on after fatal\n");
+}
+
 TEST(Child, DISABLED_ExitMode) {
   kx::SetErrorMode(3);
   kx::ReportError("NullLength");
@@ -280,6 +311,120 @@ TEST(ConsoleFrontEnd, IgnoreModeAndDebugOutputFormats) {
                         "[Debugger]  1.500000\n[Debugger]  0.25\n"),
             std::string::npos) << output;
   EXPECT_NE(output.find("still running"), std::string::npos) << output;
+}
+
+TEST(ConsoleFrontEnd, SystemExceptionsMapToTheirKeys) {
+  EXCEPTION_RECORD read = {};
+  read.ExceptionCode = 0xC0000005;
+  read.NumberParameters = 2;
+  EXPECT_STREQ(kx::ExceptionKey(0xC0000005, &read), "InvalidMemoryRead");
+  read.ExceptionInformation[0] = 8;  // execution counts as reading
+  EXPECT_STREQ(kx::ExceptionKey(0xC0000005, &read), "InvalidMemoryRead");
+  read.ExceptionInformation[0] = 1;
+  EXPECT_STREQ(kx::ExceptionKey(0xC0000005, &read), "InvalidMemoryWrite");
+  const struct {
+    DWORD code;
+    const char* key;
+  } table[] = {{0xC0000006, "PageError"},        {0xC000001D, "IllegalInstruction"},
+               {0xC0000096, "IllegalInstruction"}, {0xC000008E, "DivisionByZero"},
+               {0xC0000094, "DivisionByZero"},   {0xC000008F, "FloatInvalid"},
+               {0xC0000090, "FloatInvalid"},     {0xC0000091, "FloatOverflow"},
+               {0xC0000092, "StackOverflow"},    {0xC00000FD, "StackOverflow"},
+               {0xC0000093, "FloatUnderflow"},   {0xC0000095, "IntegerOverflow"}};
+  for (const auto& entry : table) EXPECT_STREQ(kx::ExceptionKey(entry.code, nullptr), entry.key) << entry.code;
+  EXPECT_EQ(kx::ExceptionKey(0xE06D7363, nullptr), nullptr);  // C++ exceptions are passed on
+  EXPECT_EQ(kx::ExceptionKey(0x80000003, nullptr), nullptr);
+
+  std::string output;
+  EXPECT_EQ(RunChild("Child.DISABLED_IntegerDivision", output), 1) << output;
+  EXPECT_NE(output.find("\n[Debugger Error]  Division by zero.\n"), std::string::npos) << output;
+}
+
+TEST(ConsoleFrontEnd, ARedirectedTargetAlsoShowsErrorsOnStandardOutput) {
+  std::string path = TempDirectory("kxredir") + "\\out.txt";
+  SetEnvironmentVariableA("KX_CHILD_FILE", path.c_str());
+  std::string output;
+  EXPECT_EQ(RunChild("Child.DISABLED_RedirectedOutput", output), 1) << output;
+  SetEnvironmentVariableA("KX_CHILD_FILE", nullptr);
+  EXPECT_EQ(output.find("The specified length is 0."), std::string::npos) << output;
+  EXPECT_NE(output.find("\n[Debugger Error]  The specified buffer is 0.\n"), std::string::npos) << output;
+  std::string file;
+  FILE* f = fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  char buffer[1024];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) file.append(buffer, n);
+  fclose(f);
+  std::string plain;
+  for (char c : file) if (c != '\r') plain += c;
+  EXPECT_NE(plain.find("\n[Debugger Error]  The specified length is 0.\n[Debugger Error]  File:  (Line: 1)\n"
+                       "[Debugger]  to the file\n\n[Debugger Error]  The specified buffer is 0.\n"),
+            std::string::npos) << plain;
+}
+
+TEST(Reports, ARecorderCanEndTheProgramState) {
+  kxtest::ReportRecorder recorder;
+  recorder.setEndOnReport(true);
+  EXPECT_EQ(kx::ReportError("NullLength"), kx::StateFatal);
+  EXPECT_EQ(kx::DebuggerLine(0), kx::StateFatal);
+  kx::CurrentDebuggerRecord()->state = 0;
+  recorder.setEndOnReport(false);
+  EXPECT_EQ(kx::ReportError("NullLength"), 0);
+}
+
+TEST(ConsoleFrontEnd, AStopWithoutTerminalLetsTheProgramGoOn) {
+  std::string output;
+  EXPECT_EQ(RunChild("Child.DISABLED_StopsWithoutTerminal", output), 0) << output;
+  std::string stop = "\n[Debugger Error]  Cannot call Debugger because STDIN is not connected to "
+                     "\n[Debugger Error]  a terminal device! File:  (Line: 42)"
+                     "\n[Debugger Error]  Program execution continues...\n";
+  size_t first = output.find(stop);
+  ASSERT_NE(first, std::string::npos) << output;
+  size_t after = output.find("after the stop\n", first);
+  ASSERT_NE(after, std::string::npos) << output;
+  // CallOnEnd stops once more at the end.
+  EXPECT_NE(output.find("\n[Debugger Error]  Cannot call Debugger because STDIN", after), std::string::npos) << output;
+}
+
+int RunWithAnswers(const std::string& answers, std::string& output) {
+  std::string path = TempDirectory("kxask") + "\\answers.txt";
+  WriteFile(path, answers);
+  SetEnvironmentVariableA("KX_CHILD_ANSWERS", path.c_str());
+  int code = RunChild("Child.DISABLED_PromptAnswers", output);
+  SetEnvironmentVariableA("KX_CHILD_ANSWERS", nullptr);
+  return code;
+}
+
+TEST(ConsoleFrontEnd, TheErrorPromptJudgesTheFirstCharacter) {
+  const std::string ask = "  Do you wish to continue the program? (Yes, No, Debugger Console, Ignore all)\n  (y,N,d,i) ";
+  const std::string askFatal = "  Fatal error. Do you with to open the Debugger console? (Yes, No)\n  (y,N) ";
+  std::string output;
+  // An unknown answer asks again; "yes" goes on; a fatal error asked "Y" goes on too.
+  EXPECT_EQ(RunWithAnswers("x\nyes\nY\n", output), 0) << output;
+  EXPECT_NE(output.find(ask + ask + "went on\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("[Debugger Error]  Pointer is null.\n[Debugger Error]  File:  (Line: 1)\n" + askFatal +
+                        "went on after fatal"),
+            std::string::npos) << output;
+
+  output.clear();
+  EXPECT_EQ(RunWithAnswers("\n", output), 1) << output;  // an empty line ends the program
+  EXPECT_EQ(output.find("went on"), std::string::npos) << output;
+
+  output.clear();
+  EXPECT_EQ(RunWithAnswers("No\n", output), 1) << output;
+  EXPECT_EQ(output.find("went on"), std::string::npos) << output;
+
+  output.clear();
+  EXPECT_EQ(RunWithAnswers("", output), 1) << output;  // end of input
+  EXPECT_NE(output.find("\n[Debugger Error]  Input error from stdin, program is exiting.\n\n"), std::string::npos)
+      << output;
+
+  // "i" goes on and ignores every later error: the fatal one is shown without a prompt.
+  output.clear();
+  EXPECT_EQ(RunWithAnswers("i\n", output), 0) << output;
+  EXPECT_NE(output.find("went on after fatal"), std::string::npos) << output;
+  EXPECT_EQ(output.find(askFatal), std::string::npos) << output;
+  EXPECT_NE(output.find("[Debugger Error]  Pointer is null."), std::string::npos) << output;
 }
 
 TEST(ConsoleFrontEnd, ExitModeEndsWithCodeOne) {

@@ -13,6 +13,7 @@ struct RecorderState {
   CRITICAL_SECTION lock;
   std::vector<RecordedReport> reports;
   int active = 0;
+  bool endOnReport = false;
   const kx::DebuggerFrontEnd* previous = nullptr;
   RecorderState() { InitializeCriticalSection(&lock); }
 };
@@ -31,7 +32,7 @@ void Add(int kind, const kx::ReportDetails& report) {
 
 int RecordError(const kx::ReportDetails& report, int) {
   Add(report.kind, report);
-  return kx::StateRunning;
+  return State().endOnReport ? kx::StateFatal : kx::StateRunning;
 }
 
 void RecordWarning(const kx::ReportDetails& report) { Add(1, report); }
@@ -47,6 +48,7 @@ ReportRecorder::ReportRecorder() {
   EnterCriticalSection(&s.lock);
   if (s.active++ == 0) {
     s.reports.clear();
+    s.endOnReport = false;
     s.previous = kx::SetDebuggerFrontEnd(&RecorderFrontEnd);
   }
   LeaveCriticalSection(&s.lock);
@@ -90,6 +92,13 @@ void ReportRecorder::clear() {
   RecorderState& s = State();
   EnterCriticalSection(&s.lock);
   s.reports.clear();
+  LeaveCriticalSection(&s.lock);
+}
+
+void ReportRecorder::setEndOnReport(bool end) {
+  RecorderState& s = State();
+  EnterCriticalSection(&s.lock);
+  s.endOnReport = end;
   LeaveCriticalSection(&s.lock);
 }
 

@@ -28,6 +28,8 @@ class ReportRecorder {
   std::string lastText() const;
   size_t count() const;
   void clear();
+  // Errors then leave the fatal state (6), as a front-end that ends the program.
+  void setEndOnReport(bool end);
 };
 
 }  // namespace kxtest

@@ -1,0 +1,62 @@
+// FTP upload client: log-in, change and make remote directories, store local
+// files in binary mode over a passive (PASV) or active (PORT) data
+// connection, with a byte counter that another thread may poll.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/network/network.h"
+
+namespace kx {
+
+// Progress values besides the byte count.
+constexpr int32_t FtpProgressSetup = -1;
+constexpr int32_t FtpProgressFailed = -2;
+constexpr int32_t FtpProgressDone = -3;
+
+constexpr int FtpReplyBufferSize = 4096;
+constexpr int FtpReplyLines = 128;
+constexpr int FtpLineSize = 2048;
+
+// One FTP connection, an object of the FTP table ("#Ftp").
+struct FtpObject {
+  NetworkConnection* control;  // control connection, TCP
+  intptr_t listSlot;           // not used
+  intptr_t activeServer;       // active mode: server awaiting the data connection
+  char* replyBuffer;           // FtpReplyBufferSize bytes
+  char** lines;                // FtpReplyLines pointers into replyBuffer
+  int32_t unreadLines;
+  int32_t nextLine;
+  int32_t passive;             // non-zero: PASV, 0: PORT
+  int32_t timeout;             // seconds, sends and reply reads on the control connection
+  int32_t unused;
+  int32_t progress;            // written by the uploading thread, read by any
+  // Reply reader state: bytes held in replyBuffer, how far they are split,
+  // and whether the rest of an over-long line is still to be skipped.
+  int32_t replyLength;
+  int32_t replySplit;
+  int32_t skipLineRest;
+};
+
+// Library start (creates the FTP object table) and end (frees every object).
+void StartFtp();
+void EndFtp();
+
+// Non-zero on success (for DynamicNumber the new object's identity), 0 on
+// failure, which leaves no object.
+intptr_t OpenFtp(intptr_t number, const char* server, const char* user, const char* password, int passive,
+                 int port);
+// The object's record if one exists under the number, else 0.
+intptr_t FtpIsOpen(intptr_t number);
+void CloseFtp(intptr_t number);
+int FtpChangeDirectory(intptr_t number, const char* directory);
+int FtpMakeDirectory(intptr_t number, const char* name);
+int FtpUploadFile(intptr_t number, const char* localFile, const char* remoteFile);
+int32_t FtpProgress(intptr_t number);
+
+// Reads host (dotted text, at least 16 bytes) and port from a 227 reply line:
+// the first six runs of digits after the reply code.  1 on success, 0 when
+// the line holds fewer than six numbers or one of them is out of range.
+int ParsePassiveReply(const char* line, char* host, int hostSize, int* port);
+
+}  // namespace kx

@@ -1,0 +1,12 @@
+# The FTP tests talk to a real pyftpdlib server that a fixture starts on a
+# free loopback port; the test finds port and root in the state folder.
+set(_ftp_state ${CMAKE_BINARY_DIR}/tests/network/ftp_server)
+add_test(NAME network_ftp_server_start
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/ftp_server_start.sh ${_ftp_state})
+add_test(NAME network_ftp_server_stop
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/ftp_server_stop.sh ${_ftp_state})
+set_tests_properties(network_ftp_server_start PROPERTIES FIXTURES_SETUP ftp_server LABELS network)
+set_tests_properties(network_ftp_server_stop PROPERTIES FIXTURES_CLEANUP ftp_server LABELS network)
+set_tests_properties(${test_name} PROPERTIES
+  FIXTURES_REQUIRED ftp_server
+  ENVIRONMENT "${KX_TEST_ENVIRONMENT};VELMORA_FTP_STATE=${_ftp_state}")
