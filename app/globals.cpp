@@ -90,7 +90,8 @@ static_assert(std::atomic<int64_t>::is_always_lock_free);
 
 namespace {
 
-constexpr uint8_t Long = 5, Struct = 7, String = 8, Float = 9, Quad = 13, Byte = 1, Word = 3;
+constexpr uint8_t Byte = kx::TypeByte, Word = kx::TypeWord, Long = kx::TypeLong, Struct = kx::TypeStructure,
+                  String = kx::TypeString, Float = kx::TypeFloat, Quad = kx::TypeQuad;
 
 #define FIELD(type, kind, field) {kind, #field, static_cast<int32_t>(offsetof(struct type, field))}
 const StrukturFeld ConnectFelder[] = {
@@ -118,7 +119,7 @@ const StrukturFeld GUIDFelder[] = {
 
 #define V(kind, name, variable) {kind, name, const_cast<void*>(static_cast<const volatile void*>(&variable)), nullptr}
 #define S(name, variable, fields) {Struct, name, &variable, fields}
-const GlobaleVariable GlobaleVariablen[] = {
+const kx::GlobalVariable GlobaleVariablen[] = {
     S("v_Connect", Connect, ConnectFelder),
     S("v_Ordner", Ordner, OrdnerFelder),
     S("v_Zusammen", Zusammen, ZusammenFelder),

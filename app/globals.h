@@ -19,6 +19,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "runtime/debugger/checks.h"
+
 namespace velmora {
 
 // ---- structures (one global of each, named like the type) -----------------
@@ -165,24 +167,16 @@ extern char* d;
 
 // ---- the debugger's view of these globals ------------------------------------
 
-// One entry of the global variable table: the debugger's kind code (5 Long,
-// 7 structure, 8 String, 9 Float, 13 Quad), the name as stored ("v_" + the
-// source name, strings with their "$"), the address, and for a structure its
-// fields (ended by an entry with a null name).
-struct GlobaleVariable {
-  uint8_t kind;
-  const char* name;
-  void* address;
-  const struct StrukturFeld* fields;
-};
-
+// The program's global variable table for the debug symbols (names as
+// stored: "v_" + the source name, strings with their "$").  A structure's
+// entry points to its field list, ended by an entry with a null name.
 struct StrukturFeld {
-  uint8_t kind;
+  uint8_t type;  // the debugger's type codes
   const char* name;
   int32_t offset;
 };
 
-extern const GlobaleVariable GlobaleVariablen[];
+extern const kx::GlobalVariable GlobaleVariablen[];
 extern const int32_t GlobaleVariablenAnzahl;
 
 }  // namespace velmora
