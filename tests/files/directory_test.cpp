@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "files/temp_folder.h"
+#include "support/temp_folder.h"
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
 #include "runtime/files/directory.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "files/temp_folder.h"
+#include "support/temp_folder.h"
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
 #include "runtime/debugger/lists.h"

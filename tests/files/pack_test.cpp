@@ -17,48 +17,13 @@
 #include <vector>
 
 #include "runtime/files/pack.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using kx::packer::MatchPattern;
 
-// A fresh folder below the temporary folder, removed with its contents.
-class TempFolder {
- public:
-  TempFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    static int serial = 0;
-    char name[MAX_PATH];
-    std::snprintf(name, sizeof name, "%skxpack%lu_%d\\", temp, GetCurrentProcessId(), ++serial);
-    path_ = name;
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempFolder() { Remove(path_); }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + name; }
-
- private:
-  static void Remove(const std::string& folder) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "*.*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string full = folder + name;
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          Remove(full + "\\");
-        else
-          DeleteFileA(full.c_str());
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-  }
-  std::string path_;
-};
+using kxtest::TempFolder;
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
@@ -215,7 +180,7 @@ TEST_F(Packer, ArchivesWithoutEntriesAreReplaced) {
 
   // An archive with no entries (PackFolder of nothing) is replaced as well.
   const std::string empty = dir / "empty.zip";
-  EXPECT_EQ(kx::PackFolder(empty.c_str(), (dir.path() + "nothing-here\\*.*").c_str(), 0, 0), 0);
+  EXPECT_EQ(kx::PackFolder(empty.c_str(), (dir / "nothing-here\\*.*").c_str(), 0, 0), 0);
   EXPECT_LE(kx::packer::ArchiveEntryCount(empty.c_str()), 0);
   EXPECT_EQ(kx::PackFile(empty.c_str(), (dir / "data.txt").c_str(), 0), 1);
   EXPECT_EQ(Names(empty), std::vector<std::string>{"data.txt"});

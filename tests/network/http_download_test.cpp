@@ -8,12 +8,12 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "runtime/core/strings.h"
 #include "runtime/network/http.h"
 #include "runtime/network/network.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -52,16 +52,8 @@ const Servers& GetServers() {
   return servers;
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+std::string ReadAll(const std::string& path) { return kxtest::ReadBytes(path); }
+using kxtest::Exists;
 
 std::string Header(const std::string& url) {
   int32_t mark = kx::GetStringMark();
