@@ -29,7 +29,8 @@ FileObject* FindFile(intptr_t file) {
   return static_cast<FileObject*>(FindObject(FileTable(), file));
 }
 
-// Internal buffers come from the process heap; they never leave this library.
+// File and line buffers come from the process heap (the core offers no
+// accessor for its main heap); they never leave this library.
 void* AllocateInternal(size_t size) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size); }
 void* GrowInternal(void* block, size_t size) {
   return HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, size);
