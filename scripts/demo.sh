@@ -6,11 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-if [ "$(id -u)" = 0 ]; then
-  bash scripts/bootstrap.sh
-fi
-cmake --preset default >/dev/null
-cmake --build --preset default -- -j"$(nproc)"
+bash scripts/build.sh
 
 program=build/app/velmora.exe
 if [ ! -f "$program" ]; then

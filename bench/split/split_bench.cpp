@@ -17,6 +17,7 @@
 #include "app/layout.h"
 #include "runtime/core/strings.h"
 #include "runtime/runtime.h"
+#include "tests/support/temp_folder.h"
 
 using namespace velmora;
 
@@ -96,22 +97,6 @@ bool Gleich(const std::string& one, const std::string& two) {
   return same;
 }
 
-void Entfernen(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string item = folder + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Entfernen(item);
-      else DeleteFileA(item.c_str());
-    } while (FindNextFileA(h, &entry));
-    FindClose(h);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
 // Moves the sender's parts to where the receiver's fetch leaves them.
 int64_t Uebergeben() {
   std::string empf = Ordner.TempEmpfangOrdnerPfad;
@@ -164,7 +149,7 @@ int main(int argc, char** argv) {
                 static_cast<unsigned>(nachher.privat), static_cast<unsigned>(vorher.arbeit),
                 static_cast<unsigned>(nachher.arbeit), same ? "same bytes" : "DIFFERENT");
     if (!same) ++failures;
-    Entfernen(tempdir.substr(0, tempdir.size() - 1));
+    kxtest::RemoveTree(tempdir);
   }
   kx::RuntimeEnd();
   return failures ? 1 : 0;

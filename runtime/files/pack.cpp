@@ -1,11 +1,15 @@
 // Pack archives over minizip (zip.h / unzip.h) and zlib.
 #include "runtime/files/pack.h"
 
-#include "runtime/core/memory.h"
-#include "runtime/core/strings.h"
-
 #include <windows.h>
 #include <imagehlp.h>
+
+#include "runtime/core/memory.h"
+#include "runtime/core/objects.h"
+#include "runtime/core/strings.h"
+#include "runtime/files/date.h"
+#include "runtime/files/directory.h"
+#include "runtime/files/file.h"
 
 #include <unzip.h>
 #include <zip.h>
@@ -55,69 +59,17 @@ void SwapSeparators(std::string& text, const char* from, const char* to) {
   SetStringMark(mark);
 }
 
-// ---- dates: seconds since 1970-01-01 00:00:00 of local wall-clock time -----
-
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int32_t MakeDateValue(int year, int month, int day, int hour, int minute, int second) {
-  if (day == 31 && (month == 4 || month == 6 || month == 9 || month == 11)) return -1;
-  if (month == 2 && (day > 29 || (day == 29 && (!IsLeapYear(year) || year == 3600)))) return -1;
-  if (static_cast<unsigned>(second) > 59 || static_cast<unsigned>(minute) > 59 ||
-      static_cast<unsigned>(hour) > 23 || day < 1 || day > 31 || month < 1 || month > 12 ||
-      year <= 0)
-    return -1;
-  int64_t value = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-  if (value < 0 || value > 0x7FFFFFFF) return -1;
-  return static_cast<int32_t>(value);
-}
-
-struct DateFields {
-  int year, month, day, hour, minute, second, weekday;
-};
-
-// The fields of a date value; all 0 for a negative value.
-DateFields SplitDate(int32_t date) {
-  DateFields f = {};
-  if (date < 0) return f;
-  int64_t days = date / 86400;
-  int64_t rest = date % 86400;
-  f.hour = static_cast<int>(rest / 3600);
-  f.minute = static_cast<int>(rest / 60 % 60);
-  f.second = static_cast<int>(rest % 60);
-  f.weekday = static_cast<int>((days + 4) % 7);  // 1970-01-01 was a Thursday
-  int64_t z = days + 719468;
-  const int64_t era = z / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  f.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  f.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  f.year = static_cast<int>(yoe + era * 400 + (f.month <= 2));
-  return f;
-}
-
 // Zip time record of a date value.  DOS dates start in 1980: earlier values
 // (the directory records carry 0) are stored as 1980-01-01 00:00:00 instead
 // of letting the year wrap into the next century.
 void FillTimeRecord(zip_fileinfo* info, int32_t date, DWORD attributes) {
-  DateFields f = SplitDate(date);
-  if (f.year < 1980) f = {1980, 1, 1, 0, 0, 0, 0};
-  info->tmz_date.tm_sec = f.second;
-  info->tmz_date.tm_min = f.minute;
-  info->tmz_date.tm_hour = f.hour;
-  info->tmz_date.tm_mday = f.day;
-  info->tmz_date.tm_mon = f.month - 1;
-  info->tmz_date.tm_year = f.year;
+  if (YearOf(date) < 1980) date = MakeDate(1980, 1, 1, 0, 0, 0);
+  info->tmz_date.tm_sec = SecondOf(date);
+  info->tmz_date.tm_min = MinuteOf(date);
+  info->tmz_date.tm_hour = HourOf(date);
+  info->tmz_date.tm_mday = DayOf(date);
+  info->tmz_date.tm_mon = MonthOf(date) - 1;
+  info->tmz_date.tm_year = YearOf(date);
   info->dosDate = 0;
   info->internal_fa = 0;
   info->external_fa = attributes;
@@ -125,51 +77,23 @@ void FillTimeRecord(zip_fileinfo* info, int32_t date, DWORD attributes) {
 
 // ---- paths ----------------------------------------------------------------
 
-size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/"); }
-
-std::string PathPart(const std::string& path) {
-  size_t cut = LastSeparator(path);
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+// The path parts of the FileSystem library as owned strings.
+std::string TakeString(char* (*part)(const char*, int32_t), const std::string& path) {
+  int32_t mark = GetStringMark();
+  std::string result = part(path.c_str(), mark);
+  SetStringMark(mark);
+  return result;
 }
-
-std::string FilePart(const std::string& path) {
-  size_t cut = LastSeparator(path);
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-std::string ExtensionPart(const std::string& path) {
-  std::string file = FilePart(path);
-  size_t dot = file.rfind('.');
-  return dot == std::string::npos ? std::string() : file.substr(dot + 1);
-}
+std::string PathPart(const std::string& path) { return TakeString(GetPathPart, path); }
+std::string FilePart(const std::string& path) { return TakeString(GetFilePart, path); }
+std::string ExtensionPart(const std::string& path) { return TakeString(GetExtensionPart, path); }
 
 // Every occurrence of remove taken out, compared without regard to case.
 std::string RemoveIgnoringCase(const std::string& text, const std::string& remove) {
-  if (remove.empty()) return text;
-  std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text.size() - i >= remove.size() &&
-        _strnicmp(text.c_str() + i, remove.c_str(), remove.size()) == 0) {
-      i += remove.size();
-    } else {
-      out += text[i++];
-    }
-  }
-  return out;
-}
-
-// Size in bytes, -1 for a missing path, -2 for a folder.
-int64_t PathSize(const std::string& path) {
-  if (path.empty()) return -1;
-  std::string p = path;
-  while (p.size() > 1 && p.back() == '\\') p.pop_back();
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA(p.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return -1;
-  FindClose(find);
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -2;
-  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  int32_t mark = GetStringMark();
+  std::string result = RemoveString(text.c_str(), remove.c_str(), NoCase, mark);
+  SetStringMark(mark);
+  return result;
 }
 
 // Entry name from a source path: naming mode, OEM code page, "/" separators.
@@ -188,49 +112,46 @@ std::string EntryName(const std::string& path, const std::string& base, int nami
 
 // ---- source and output files ------------------------------------------------
 
-HANDLE OpenSourceFile(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? nullptr : h;
-}
-
-// Creates the file or empties an existing one.
-HANDLE CreateOutputFile(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE)
-    h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING, 0,
-                    nullptr);
-  return h == INVALID_HANDLE_VALUE ? nullptr : h;
-}
-
 // Block loop of one entry: the file's data through zipWriteInFileInZip.
 // Returns the result of the last write (1 = none happened, so that an
 // unreadable source never counts as stored).
 int PackEntryData(zipFile zip, const std::string& path, int64_t size, void* block) {
   int last = 1;
-  HANDLE file = OpenSourceFile(path);
+  intptr_t file = OpenFileForReading(DynamicNumber, path.c_str());
   if (file) {
     int64_t done = 0;
-    for (;;) {
-      DWORD got = 0;
-      if (!ReadFile(file, block, BlockSize, &got, nullptr) || got == 0) break;
-      last = zipWriteInFileInZip(zip, block, got);
+    while (!AtFileEnd(file)) {
+      int32_t got = ReadFileBlock(file, block, BlockSize);
+      if (got <= 0) break;  // a read error must not spin
+      last = zipWriteInFileInZip(zip, block, static_cast<unsigned>(got));
       done += got;
       Progress(path.c_str(), static_cast<double>(done), static_cast<double>(size));
       Sleep(PauseAfterBlock);
     }
-    CloseHandle(file);
+    CloseFile(file);
   }
   EntryDone();
   return last;
+}
+
+// "CON", "NUL", "COM1" and the like, with or without an extension, name
+// devices in every folder rather than files.
+bool IsDeviceName(const std::string& part) {
+  std::string stem = part.substr(0, part.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+      stem == "CONOUT$")
+    return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         stem[3] >= '1' && stem[3] <= '9';
 }
 
 // Turns an entry path (already with "\" separators and its drive prefix
 // removed) into a path below the destination: leading separators and drive
 // letters are dropped, "." components are dropped.  Returns false for names
 // that could still leave the destination or name no file (".." components,
-// components of dots and blanks only, stray colons).
+// components of dots and blanks only, stray colons, device names).
 bool ConfineToDestination(std::string& name) {
   for (;;) {
     size_t skip = name.find_first_not_of('\\');
@@ -256,6 +177,7 @@ bool ConfineToDestination(std::string& name) {
     } else {
       if (part.find(':') != std::string::npos) return false;
       if (part.find_first_not_of(". ") == std::string::npos) return false;
+      if (IsDeviceName(part)) return false;
       out += part;
       if (!last) out += '\\';
     }
@@ -267,8 +189,12 @@ bool ConfineToDestination(std::string& name) {
   return true;
 }
 
+// Creates the folder with all its parents.  The system routine copies the
+// path into a MAX_PATH buffer of its own, and the ANSI file functions cannot
+// reach longer paths anyway: those are left alone (their files then cannot be
+// created and are skipped).
 void MakePath(const std::string& folder) {
-  if (!folder.empty()) MakeSureDirectoryPathExists(folder.c_str());
+  if (!folder.empty() && folder.size() < MAX_PATH) MakeSureDirectoryPathExists(folder.c_str());
 }
 
 // Attribute bits that SetFileAttributesA accepts; archives written elsewhere
@@ -295,7 +221,7 @@ int32_t GetFileDate(const char* path) {
   CloseHandle(h);
   FileTimeToLocalFileTime(&written, &local);
   FileTimeToSystemTime(&local, &st);
-  return MakeDateValue(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
+  return MakeDate(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
 }
 
 int SetFileDate(const char* path, int32_t date) {
@@ -303,15 +229,14 @@ int SetFileDate(const char* path, int32_t date) {
   HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return 0;
-  DateFields f = SplitDate(date);
   SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(f.year);
-  st.wMonth = static_cast<WORD>(f.month);
-  st.wDayOfWeek = static_cast<WORD>(f.weekday);
-  st.wDay = static_cast<WORD>(f.day);
-  st.wHour = static_cast<WORD>(f.hour);
-  st.wMinute = static_cast<WORD>(f.minute);
-  st.wSecond = static_cast<WORD>(f.second);
+  st.wYear = static_cast<WORD>(YearOf(date));
+  st.wMonth = static_cast<WORD>(MonthOf(date));
+  st.wDayOfWeek = static_cast<WORD>(WeekdayOf(date));
+  st.wDay = static_cast<WORD>(DayOf(date));
+  st.wHour = static_cast<WORD>(HourOf(date));
+  st.wMinute = static_cast<WORD>(MinuteOf(date));
+  st.wSecond = static_cast<WORD>(SecondOf(date));
   FILETIME local = {}, written = {};
   BOOL ok = SystemTimeToFileTime(&st, &local) && LocalFileTimeToFileTime(&local, &written) &&
             SetFileTime(h, nullptr, nullptr, &written);
@@ -411,7 +336,7 @@ bool MatchPattern(const char* nameText, const char* patternText) {
 }
 
 std::string BaseName(const char* path) {
-  std::string file = FilePart(path ? path : "");
+  std::string file = FilePart(std::string(path ? path : ""));
   size_t dot = file.rfind('.');
   return dot == std::string::npos ? file : file.substr(0, dot);
 }
@@ -432,17 +357,19 @@ int FindLast(const char* text, const char* find, int start) {
 }
 
 void CollectFiles(int folderMode, const std::string& folderIn, const std::string& pattern) {
+  intptr_t listing = ExamineDirectory(DynamicNumber, folderIn.c_str(), "*.*");
+  if (!listing) return;
   std::string folder = folderIn;
+  // An empty folder stands for the current one and stays relative.
   if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "*.*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
   const std::string patternBase = BaseName(pattern.c_str());
   const std::string patternExtension = ExtensionPart(pattern);
-  do {
-    std::string entry = data.cFileName;
+  while (NextDirectoryEntry(listing)) {
+    int32_t mark = GetStringMark();
+    std::string entry = DirectoryEntryName(listing, mark);
+    SetStringMark(mark);
     std::string full = folder + entry;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (DirectoryEntryType(listing) == EntryDirectory) {
       if (entry == ".") {
         if (folderMode == 2) FileListRef().push_back({folder, 1});
       } else if (entry != ".." && folderMode != 0) {
@@ -452,8 +379,8 @@ void CollectFiles(int folderMode, const std::string& folderIn, const std::string
                MatchPattern(ExtensionPart(entry).c_str(), patternExtension.c_str())) {
       FileListRef().push_back({full, 0});
     }
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
+  }
+  FinishDirectory(listing);
 }
 
 const std::vector<FileRecord>& FileList() { return FileListRef(); }
@@ -483,7 +410,7 @@ int PackFile(const char* archive, const char* file, int naming) {
     return err;
   }
   int result = 0;
-  int64_t size = PathSize(path);
+  int64_t size = FileSize(path.c_str());
   if (size != 0) {
     void* block = AllocateTransferBlock();
     if (block) {
@@ -521,7 +448,7 @@ int PackFolder(const char* archive, const char* folderWithPattern, int naming, i
     if (zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                             g_method ? g_method : PackMethod, PackLevel) != ZIP_OK)
       continue;
-    int64_t size = PathSize(record.path);
+    int64_t size = FileSize(record.path.c_str());
     if (size != 0 && !record.isDirectory) {
       void* block = AllocateTransferBlock();
       if (block) {
@@ -546,8 +473,11 @@ int UnpackArchive(const char* archive, const char* patternText, const char* dest
   unz_global_info global = {};
   unzGetGlobalInfo(unz, &global);
   char nameBuffer[NameBufferSize];
+  // MakeSureDirectoryPathExists splits at "\" only.
   std::string dest = destination ? destination : "";
-  if (!dest.empty() && dest.back() != '\\' && dest.back() != '/') dest += '\\';
+  for (char& c : dest)
+    if (c == '/') c = '\\';
+  if (!dest.empty() && dest.back() != '\\') dest += '\\';
 
   int count = 0;
   bool destinationMade = false;
@@ -584,12 +514,19 @@ int UnpackArchive(const char* archive, const char* patternText, const char* dest
       continue;
     }
     if (keepPaths == 0) name = FilePart(name);
-    if (!ConfineToDestination(name) || name.empty() || name.back() == '\\') {
+    if (!ConfineToDestination(name) || name.empty()) {
       unzCloseCurrentFile(unz);
       EntryDone();
       continue;
     }
     if (keepPaths != 0) MakePath(dest + PathPart(name));
+    // A folder entry under a keep-paths value other than 1: its folder has
+    // just been made, there is no file to write.
+    if (name.back() == '\\') {
+      unzCloseCurrentFile(unz);
+      EntryDone();
+      continue;
+    }
 
     void* block = AllocateTransferBlock();
     if (!block) {
@@ -597,28 +534,25 @@ int UnpackArchive(const char* archive, const char* patternText, const char* dest
       continue;
     }
     const std::string target = dest + name;
-    HANDLE out = CreateOutputFile(target);
+    intptr_t out = NewFile(DynamicNumber, target.c_str());
     if (out) {
       int got = 0;
       uLong done = 0;
       bool written = true;
       while ((got = unzReadCurrentFile(unz, block, BlockSize)) > 0) {
-        DWORD put = 0;
-        if (!WriteFile(out, block, static_cast<DWORD>(got), &put, nullptr) ||
-            put != static_cast<DWORD>(got))
-          written = false;
+        if (WriteFileBlock(out, block, got) != got) written = false;
         done += static_cast<uLong>(got);
         Progress(name.c_str(), static_cast<double>(done), static_cast<double>(size));
       }
-      CloseHandle(out);
+      CloseFile(out);
       // The CRC is checked when the entry is closed; a stream that ends
       // early is caught by the byte count.
       int closed = unzCloseCurrentFile(unz);
       if (got == 0 && closed == UNZ_OK && done == size && written) {
         packer::SetFileDate(target.c_str(),
-                            MakeDateValue(info.tmu_date.tm_year, info.tmu_date.tm_mon + 1,
-                                          info.tmu_date.tm_mday, info.tmu_date.tm_hour,
-                                          info.tmu_date.tm_min, 0));
+                            MakeDate(info.tmu_date.tm_year, info.tmu_date.tm_mon + 1,
+                                     info.tmu_date.tm_mday, info.tmu_date.tm_hour,
+                                     info.tmu_date.tm_min, 0));
         DWORD attributes = info.external_fa & SettableAttributes;
         SetFileAttributesA(target.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
         ++count;

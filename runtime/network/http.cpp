@@ -489,7 +489,7 @@ int32_t Download(const char* url, const char* fileName) {
   return result;
 }
 
-// The header text of a HEAD request, terminated, in buffer; its length or 0.
+// The header text of a HEAD request, terminated, in header; its length or 0.
 int32_t QueryHeader(const char* url, char* header) {
   Request r;
   int32_t received = 0;

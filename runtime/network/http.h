@@ -49,7 +49,7 @@ Span FindUrlQuery(const char* url);
 Span FindUrlParameter(const char* url, const char* name);
 Span FindUrlFragment(const char* url);
 
-// Request texts.  The buffer must hold RequestSize(...) bytes; returns the
+// Request texts.  The buffer must hold GetRequestSize(...) bytes; returns the
 // length written (without the terminator).
 int32_t GetRequestSize(const char* host, const char* path);
 int32_t FormatGetRequest(char* buffer, const char* path, const char* host, int32_t port);

@@ -14,54 +14,20 @@
 #include "app/layout.h"
 #include "runtime/core/strings.h"
 #include "tests/support/report_recorder.h"
+#include "tests/support/temp_folder.h"
 
 using namespace velmora;
 
 namespace {
 
-std::string Lesen(const std::string& file) {
-  HANDLE h = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string bytes;
-  std::vector<char> chunk(1 << 16);
-  DWORD got = 0;
-  while (ReadFile(h, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) && got > 0)
-    bytes.append(chunk.data(), got);
-  CloseHandle(h);
-  return bytes;
-}
-
+// The checks read and write with the system's own calls.
+std::string Lesen(const std::string& file) { return kxtest::ReadBytes(file); }
 void Schreiben(const std::string& file, const std::string& bytes) {
-  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << file;
-  DWORD written = 0;
-  if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(h);
+  ASSERT_TRUE(kxtest::WriteBytes(file, bytes)) << file;
 }
-
-bool Existiert(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IstOrdner(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void Entfernen(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string item = folder + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Entfernen(item);
-      else DeleteFileA(item.c_str());
-    } while (FindNextFileA(h, &entry));
-    FindClose(h);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
+bool Existiert(const std::string& path) { return kxtest::Exists(path); }
+bool IstOrdner(const std::string& path) { return kxtest::IsFolder(path); }
+void Entfernen(const std::string& folder) { kxtest::RemoveTree(folder); }
 
 // Bytes that differ from part to part and inside a part.
 std::string Archivbytes(size_t size) {
@@ -247,6 +213,15 @@ TEST_F(Layout, ArchiveThatCannotBeOpenedIsNotSplit) {
   EXPECT_EQ(Archiv_Aufteilen(), 0);
   EXPECT_EQ(Vorbereiten.load(), 0);  // the upload keeps waiting
   EXPECT_FALSE(Existiert(Teil(1)));
+}
+
+TEST_F(Layout, FailedSecondSplitOfTheRunIsNotReady) {
+  ASSERT_EQ(Aufteilen(Archivbytes(1500000)), 1);
+  ASSERT_EQ(Vorbereiten.load(), 100);
+  Setzen(&Upload_Pack_Pfad, S(Tempdir) + "fehlt.zip");
+  EXPECT_EQ(Archiv_Aufteilen(), 0);
+  EXPECT_EQ(Vorbereiten.load(), 0);
+  EXPECT_EQ(Aktuelle_Splitt_Datei.load(), 0.0f);
 }
 
 TEST_F(Layout, PartThatCannotBeCreatedStopsTheSplitShortOfReady) {

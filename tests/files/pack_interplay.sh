@@ -95,6 +95,25 @@ check "keep-paths 0 confines every entry" \
   test "$(result unpack "$(win "$work/hostile.zip")" "" "$(win "$work/hd/flat")" 0)" = 3
 check "nothing escaped" test ! -e "$work/hd/evil.txt" -a ! -e "$work/evil.txt" -a ! -e "$work/hd/evil2.txt"
 
+# ---- a damaged entry in an Info-ZIP archive -----------------------------------
+(cd "$src" && zip -q -9 "$work/damaged.zip" docs/corpus.txt top.txt)
+/usr/bin/python3 - "$work/damaged.zip" <<'PY'
+import sys, zipfile
+path = sys.argv[1]
+with zipfile.ZipFile(path) as z:
+    info = z.getinfo("docs/corpus.txt")
+data = bytearray(open(path, "rb").read())
+off = info.header_offset  # the local header's own name and extra lengths
+start = off + 30 + int.from_bytes(data[off + 26:off + 28], "little") + int.from_bytes(data[off + 28:off + 30], "little")
+data[start + info.compress_size // 2] ^= 0x20
+open(path, "wb").write(data)
+PY
+check "unzip -t sees the damage" bash -c "! unzip -tq '$work/damaged.zip' >/dev/null 2>&1"
+check "kxpack counts only the intact entry" \
+  test "$(result unpack "$(win "$work/damaged.zip")" "" "$(win "$work/dm")" 0)" = 1
+check "the damaged file is not left behind" test ! -e "$work/dm/corpus.txt"
+check "the intact file is unpacked" cmp -s "$work/dm/top.txt" "$src/top.txt"
+
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1

@@ -17,48 +17,13 @@
 #include <vector>
 
 #include "runtime/files/pack.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using kx::packer::MatchPattern;
 
-// A fresh folder below the temporary folder, removed with its contents.
-class TempFolder {
- public:
-  TempFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    static int serial = 0;
-    char name[MAX_PATH];
-    std::snprintf(name, sizeof name, "%skxpack%lu_%d\\", temp, GetCurrentProcessId(), ++serial);
-    path_ = name;
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempFolder() { Remove(path_); }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + name; }
-
- private:
-  static void Remove(const std::string& folder) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "*.*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string full = folder + name;
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          Remove(full + "\\");
-        else
-          DeleteFileA(full.c_str());
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-  }
-  std::string path_;
-};
+using kxtest::TempFolder;
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
@@ -73,6 +38,11 @@ std::string ReadText(const std::string& path) {
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 struct Entry {
   std::string name;
@@ -215,7 +185,7 @@ TEST_F(Packer, ArchivesWithoutEntriesAreReplaced) {
 
   // An archive with no entries (PackFolder of nothing) is replaced as well.
   const std::string empty = dir / "empty.zip";
-  EXPECT_EQ(kx::PackFolder(empty.c_str(), (dir.path() + "nothing-here\\*.*").c_str(), 0, 0), 0);
+  EXPECT_EQ(kx::PackFolder(empty.c_str(), (dir / "nothing-here\\*.*").c_str(), 0, 0), 0);
   EXPECT_LE(kx::packer::ArchiveEntryCount(empty.c_str()), 0);
   EXPECT_EQ(kx::PackFile(empty.c_str(), (dir / "data.txt").c_str(), 0), 1);
   EXPECT_EQ(Names(empty), std::vector<std::string>{"data.txt"});
@@ -361,14 +331,17 @@ TEST_F(Packer, HostileNamesStayInsideTheDestination) {
                                 {"\\\\rooted2.txt", "five"},
                                 {"C:drive.txt", "six"},
                                 {"ok/./fine.txt", "seven"},
-                                {"ok/...", "eight"}});
+                                {"ok/...", "eight"},
+                                {"ok/Aux.txt", "nine"},
+                                {"nul", "ten"}});
   const std::string base = dir / "base\\";
   CreateDirectoryA(base.c_str(), nullptr);
   const std::string dest = base + "dest";
 
   kx::SetPackCallback(CallbackLog::Record);
   int kept = kx::UnpackArchive(archive.c_str(), "", dest.c_str(), 1);
-  // Entries with ".." components or names of dots only are skipped; rooted
+  // Entries with ".." components, names of dots only or device names are
+  // skipped; rooted
   // and drive-relative names land below the destination.
   EXPECT_EQ(kept, 4);
   EXPECT_EQ(ReadText(dest + "\\rooted.txt"), "four");
@@ -378,7 +351,7 @@ TEST_F(Packer, HostileNamesStayInsideTheDestination) {
   int emptyCalls = 0;
   for (const auto& call : CallbackLog::calls)
     if (call.first.empty() && call.second == 100.0f) ++emptyCalls;
-  EXPECT_EQ(emptyCalls, 8);
+  EXPECT_EQ(emptyCalls, 10);
 
   // keep-paths 0 takes the file part, which cannot climb either.
   const std::string flat = base + "flat";
@@ -440,7 +413,7 @@ TEST_F(Packer, UnpackPatternAndUncreatableFiles) {
   // keep-paths 1 takes directory entries and empty files whatever the pattern.
   const std::string kept = dir / "kept";
   EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "*.dat", kept.c_str(), 1), 2);
-  EXPECT_TRUE(GetFileAttributesA((kept + "\\docs").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(IsFolder(kept + "\\docs"));
   EXPECT_TRUE(Exists(kept + "\\docs\\b.dat"));
   EXPECT_TRUE(Exists(kept + "\\empty.txt"));
   EXPECT_FALSE(Exists(kept + "\\docs\\a.txt"));
@@ -455,4 +428,61 @@ TEST_F(Packer, UnpackPatternAndUncreatableFiles) {
   ASSERT_EQ(CallbackLog::calls.size(), 1u);
   EXPECT_EQ(CallbackLog::calls[0].first, "");
   EXPECT_EQ(kx::UnpackArchive((dir / "missing.zip").c_str(), "", out.c_str(), 0), 0);
+}
+
+TEST_F(Packer, FolderEntriesAndSlashedDestinations) {
+  const std::string archive = dir / "folders.zip";
+  WriteCraftedArchive(archive, {{"empty dir/", ""}, {"sub/a.txt", "a"}});
+  // Any keep-paths value other than 0 and 1 also recreates folders, the
+  // empty ones of folder entries included.
+  const std::string two = dir / "two";
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "*.*", two.c_str(), 2), 1);
+  EXPECT_TRUE(IsFolder(two + "\\empty dir"));
+  EXPECT_EQ(ReadText(two + "\\sub\\a.txt"), "a");
+
+  // A destination written with "/" is created with all its parents.
+  std::string slashed = dir / "s1\\s2\\s3";
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "", slashed.c_str(), 1), 1);
+  EXPECT_EQ(ReadText(dir / "s1\\s2\\s3\\sub\\a.txt"), "a");
+  EXPECT_TRUE(IsFolder(dir / "s1\\s2\\s3\\empty dir"));
+}
+
+TEST_F(Packer, OverlongEntryNamesAreSkipped) {
+  // Folders longer than the ANSI path limit: creating them used to overrun
+  // the system routine's path buffer.
+  const std::string deep = "d/" + std::string(200, 'x') + "/" + std::string(200, 'y') + "/";
+  const std::string archive = dir / "long.zip";
+  WriteCraftedArchive(archive, {{deep, ""}, {deep + "file.txt", "long"}, {"short.txt", "s"}});
+  kx::SetPackCallback(CallbackLog::Record);
+  const std::string out = dir / "long";
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "", out.c_str(), 1), 1);
+  EXPECT_EQ(ReadText(out + "\\short.txt"), "s");
+  EXPECT_EQ(CallbackLog::calls.back().first, "");
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "", out.c_str(), 2), 1);
+  // keep-paths 0 flattens the long entry into a short name.
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "", (dir / "flat").c_str(), 0), 2);
+  EXPECT_EQ(ReadText(dir / "flat\\file.txt"), "long");
+}
+
+TEST_F(Packer, EntryNamesInTheOemCodePage) {
+  // ANSI (Windows-1252) u-umlaut and sharp s are 0x81 and 0xE1 in the OEM
+  // code pages; the euro sign has no OEM letter and is stored as the
+  // conversion maps it.
+  const std::string umlauts = "Gr\xFC\xDF" "e.txt";
+  const std::string euro = "Preis \x80.txt";
+  WriteText(dir / umlauts, "oem");
+  WriteText(dir / euro, "euro");
+  const std::string archive = dir / "oem.zip";
+  ASSERT_EQ(kx::PackFile(archive.c_str(), (dir / umlauts).c_str(), 0), 1);
+  ASSERT_EQ(kx::PackFile(archive.c_str(), (dir / euro).c_str(), 0), 1);
+  std::string euroOem = euro;
+  CharToOemA(euroOem.data(), euroOem.data());
+  EXPECT_EQ(Names(archive), (std::vector<std::string>{"Gr\x81\xE1" "e.txt", euroOem}));
+
+  // Unpacking maps the name back.
+  const std::string out = dir / "oem";
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "gr*.txt", out.c_str(), 0), 1);
+  EXPECT_EQ(ReadText(out + "\\" + umlauts), "oem");
 }

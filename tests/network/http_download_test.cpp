@@ -8,12 +8,12 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "runtime/core/strings.h"
 #include "runtime/network/http.h"
 #include "runtime/network/network.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -52,16 +52,8 @@ const Servers& GetServers() {
   return servers;
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+std::string ReadAll(const std::string& path) { return kxtest::ReadBytes(path); }
+using kxtest::Exists;
 
 std::string Header(const std::string& url) {
   int32_t mark = kx::GetStringMark();
@@ -161,6 +153,45 @@ TEST_P(RealServer, HeaderOfMissingFolderDoesNotSayOk) {
   EXPECT_FALSE(header.empty());
   EXPECT_EQ(header.find("200 OK"), std::string::npos) << header;
   EXPECT_NE(header.find("404"), std::string::npos) << header;
+}
+
+TEST_P(RealServer, ParallelDownloadsInThreadsKeepApart) {
+  // The download pipeline runs its fetches in worker threads.
+  struct Job {
+    std::string url, out, header;
+    int result = -1;
+  };
+  Job jobs[4];
+  for (int i = 0; i < 4; ++i) {
+    jobs[i].url = Url(i % 2 ? "/big.bin" : "/SPLIT/1/1");
+    jobs[i].out = out_ + "_" + std::to_string(i);
+    DeleteFileA(jobs[i].out.c_str());
+  }
+  HANDLE threads[4];
+  for (int i = 0; i < 4; ++i) {
+    threads[i] = CreateThread(
+        nullptr, 0,
+        [](void* p) WINAPI -> DWORD {
+          auto* job = static_cast<Job*>(p);
+          job->result = kx::HttpDownloadFile(job->url.c_str(), job->out.c_str());
+          job->header = Header(job->url);
+          return 0;
+        },
+        &jobs[i], 0, nullptr);
+    ASSERT_NE(threads[i], nullptr);
+  }
+  WaitForMultipleObjects(4, threads, TRUE, 120000);
+  std::string big = ReadAll(Served("big.bin"));
+  for (int i = 0; i < 4; ++i) {
+    CloseHandle(threads[i]);
+    SCOPED_TRACE(i);
+    EXPECT_EQ(jobs[i].result, 1);
+    EXPECT_TRUE(ReadAll(jobs[i].out) == (i % 2 ? big : std::string("part one\n")));
+    EXPECT_NE(jobs[i].header.find(i % 2 ? "Content-Length: 6000017" : "Content-Length: 9"),
+              std::string::npos)
+        << jobs[i].header;
+    DeleteFileA(jobs[i].out.c_str());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Http, RealServer, testing::Values("nginx", "python"),

@@ -7,14 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "runtime/core/strings.h"
 #include "runtime/network/http.h"
 #include "runtime/network/network.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -115,16 +114,8 @@ class NetworkEnvironment : public testing::Environment {
 };
 testing::Environment* const network = testing::AddGlobalTestEnvironment(new NetworkEnvironment);
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+std::string ReadAll(const std::string& path) { return kxtest::ReadBytes(path); }
+using kxtest::Exists;
 
 class Scripted : public testing::Test {
  protected:
