@@ -178,12 +178,20 @@ TEST_F(TcpPair, ServerSeesDataMarkerAndOneDisconnect) {
   kx::CloseConnection(client);
   client = nullptr;
   ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventDisconnect);
-  EXPECT_EQ(kx::EventClient(), peer);
+  ASSERT_EQ(kx::EventClient(), peer);
+  EXPECT_EQ(kx::EventClient()->kind, kx::NetworkTcp);  // still a readable record
   EXPECT_EQ(kx::FindServer(server)->clients, nullptr);
   for (int i = 0; i < 20; i++) {
     EXPECT_EQ(kx::ServerEvent(server), 0);
     Sleep(5);
   }
+}
+
+TEST_F(TcpPair, ClosingTheServerForgetsItsEventClient) {
+  ASSERT_EQ(kx::EventClient(), peer);
+  kx::CloseServer(server);
+  server = 0;
+  EXPECT_EQ(kx::EventClient(), nullptr);  // its record went with the server
 }
 
 TEST_F(TcpPair, SendsThatWouldBlockAreRetriedUntilAllArrive) {
