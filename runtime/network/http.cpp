@@ -124,7 +124,9 @@ Span FindUrlQuery(const char* url) {
   const char* urlEnd = url + strlen(url);
   const char* question = FindByte(url, urlEnd, '?');
   if (question == nullptr) return Span{nullptr, 0};
-  const char* hash = FindByte(question + 1, urlEnd, '#');
+  // A "?" after the first "#" belongs to the fragment: there is no query.
+  const char* hash = FindByte(url, urlEnd, '#');
+  if (hash != nullptr && hash < question) return Span{nullptr, 0};
   return MakeSpan(question + 1, hash ? hash : urlEnd);
 }
 
