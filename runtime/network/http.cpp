@@ -337,34 +337,49 @@ int32_t SendAll(NetworkConnection* connection, const char* bytes, int32_t length
   return 0;
 }
 
-// A closed connection shows no bytes ready, like a quiet one; it also reads
-// as readable, which a quiet one does not.  Nothing more can come then, so
-// there is no point in waiting for the time-out.
-int32_t PeerClosed(NetworkConnection* connection) {
-  SOCKET s = static_cast<SOCKET>(ConnectionSocket(connection));
-  if (s == 0) return 0;
+// The receiving side of a request.  ready counts bytes the socket announced
+// and that are not read yet: reading them cannot block, so pieces are read
+// without asking the socket again until they are used up.
+struct Reader {
+  NetworkConnection* connection;
+  int32_t ready;
+};
+
+// Waits up to ms for the socket to turn readable: 1 when it did.
+int32_t WaitReadable(uintptr_t socket, int32_t ms) {
   fd_set readable;
   FD_ZERO(&readable);
-  FD_SET(s, &readable);
-  timeval now{0, 0};
-  return select(0, &readable, nullptr, nullptr, &now) == 1 && AvailableBytes(s) == 0;
+  FD_SET(static_cast<SOCKET>(socket), &readable);
+  timeval wait{0, ms * 1000};
+  return select(0, &readable, nullptr, nullptr, &wait) == 1;
 }
 
 // One read of at most size bytes once data is there; 0 when nothing came in
-// time or the read failed.
-int32_t ReceiveSome(NetworkConnection* connection, char* buffer, int32_t size, int32_t timeout) {
-  int32_t start = Now();
-  while (Now() - start <= timeout) {
-    // A file marker is only a peculiar first 8 bytes; for HTTP it is body data.
-    int32_t event = ConnectionEvent(connection);
-    if (event == NetworkEventData || event == NetworkEventFile) {
-      int32_t received = ReceiveData(connection, buffer, size);
-      return received < 0 ? 0 : received;
+// time, the peer closed or the read failed.  The poll pauses up to 100 ms
+// between looks, but wakes as soon as bytes arrive.
+int32_t ReceiveSome(Reader* reader, char* buffer, int32_t size, int32_t timeout) {
+  uintptr_t socket = ConnectionSocket(reader->connection);
+  if (reader->ready <= 0) {
+    int32_t start = Now();
+    for (;;) {
+      // Bytes are bytes here: a leading "KXMGSFLE" is body data, not the
+      // connection layer's file marker.
+      reader->ready = AvailableBytes(socket);
+      if (reader->ready > 0) break;
+      if (Now() - start > timeout) return 0;
+      // Readable with nothing to read: the peer closed (or reset) the
+      // connection, so nothing more can come and there is no point in
+      // waiting for the time-out.
+      if (WaitReadable(socket, 100) && AvailableBytes(socket) == 0) return 0;
     }
-    if (PeerClosed(connection)) return 0;
-    Sleep(100);
   }
-  return 0;
+  int32_t received = ReceiveData(reader->connection, buffer, size < reader->ready ? size : reader->ready);
+  if (received <= 0) {
+    reader->ready = 0;
+    return 0;
+  }
+  reader->ready -= received;
+  return received;
 }
 
 struct Request {
@@ -373,6 +388,7 @@ struct Request {
   int32_t port;
   char* buffer;
   NetworkConnection* connection;
+  Reader reader;
 };
 
 void EndRequest(Request* r) {
@@ -397,6 +413,7 @@ int32_t BeginRequest(Request* r, const char* url, int32_t bufferSize) {
   r->buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
   if (r->buffer == nullptr) return 0;
   r->connection = OpenTcpConnection(r->host, r->port & 0xFFFF);
+  r->reader = Reader{r->connection, 0};
   return r->connection != nullptr;
 }
 
@@ -417,7 +434,7 @@ constexpr int32_t PieceSize = 1024;
 // The longest header text a header query returns.
 constexpr int32_t HeaderTextLength = 1023;
 
-int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, char* buffer,
+int32_t ReceiveBody(Reader* reader, const ResponseHead& head, char* buffer,
                     const char* available, int32_t availableCount, Output* out) {
   if (head.contentLength >= 0) {
     int32_t remaining = head.contentLength;
@@ -425,7 +442,7 @@ int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, cha
     if (!WriteToFile(out, available, n)) return 0;
     remaining -= n;
     while (remaining > 0) {
-      n = ReceiveSome(connection, buffer, remaining < PieceSize ? remaining : PieceSize, 10);
+      n = ReceiveSome(reader, buffer, remaining < PieceSize ? remaining : PieceSize, 10);
       if (n <= 0) break;
       if (!WriteToFile(out, buffer, n)) return 0;
       remaining -= n;
@@ -437,7 +454,7 @@ int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, cha
     StartChunkDecoder(&decoder);
     if (!FeedChunkDecoder(&decoder, available, availableCount, WriteToFile, out)) return 0;
     while (decoder.state != ChunkDone) {
-      int32_t n = ReceiveSome(connection, buffer, PieceSize, 10);
+      int32_t n = ReceiveSome(reader, buffer, PieceSize, 10);
       if (n <= 0) return 0;  // ended before the last chunk
       if (!FeedChunkDecoder(&decoder, buffer, n, WriteToFile, out)) return 0;
     }
@@ -446,7 +463,7 @@ int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, cha
   // No length: the body runs until the server stops sending.
   if (!WriteToFile(out, available, availableCount)) return 0;
   for (;;) {
-    int32_t n = ReceiveSome(connection, buffer, PieceSize, 1);
+    int32_t n = ReceiveSome(reader, buffer, PieceSize, 1);
     if (n <= 0) return 1;
     if (!WriteToFile(out, buffer, n)) return 0;
   }
@@ -467,7 +484,7 @@ int32_t Download(const char* url, const char* fileName) {
     for (;;) {
       int32_t room = MaxHeadLength - received;
       if (room <= 0) break;
-      int32_t n = ReceiveSome(r.connection, r.buffer + received, room < PieceSize ? room : PieceSize, 10);
+      int32_t n = ReceiveSome(&r.reader, r.buffer + received, room < PieceSize ? room : PieceSize, 10);
       if (n <= 0) break;
       received += n;
       r.buffer[received] = 0;
@@ -481,7 +498,7 @@ int32_t Download(const char* url, const char* fileName) {
         Output out{file};
         // The body bytes that came with the head are written before the
         // buffer is reused for receiving.
-        result = ReceiveBody(r.connection, head, r.buffer, r.buffer + head.bodyOffset,
+        result = ReceiveBody(&r.reader, head, r.buffer, r.buffer + head.bodyOffset,
                              received - head.bodyOffset, &out);
         if (!CloseHandle(file)) result = 0;
       }
@@ -500,11 +517,13 @@ int32_t QueryHeader(const char* url, char* header) {
     if (SendAll(r.connection, r.buffer, length, 30)) {
       // Up to the empty line, or as much of it as fits.
       while (received < HeaderTextLength) {
-        int32_t n = ReceiveSome(r.connection, header + received, HeaderTextLength - received, 30);
+        int32_t n = ReceiveSome(&r.reader, header + received, HeaderTextLength - received, 30);
         if (n <= 0) break;
         received += n;
         header[received] = 0;
-        if (strstr(header, "\r\n\r\n") != nullptr) break;
+        // The same end as a download's head: bare line feeds count, and a
+        // zero byte in a header line does not hide the end.
+        if (ParseResponseHead(header, received).complete) break;
       }
     }
   }
