@@ -107,7 +107,9 @@ int32_t Base64Decode(const void* input, int32_t inputLength, void* output, int32
     ++result;
     remaining -= 4;
     if (in[2] == '=') {
-      in += 2;  // padding only ends the last group
+      // The input then stands on the "=" (padding comes only in the last
+      // group; the reads stay inside the input either way).
+      in += 2;
       continue;
     }
     const uint8_t c2 = decodeTable[in[2]];

@@ -207,6 +207,24 @@ TEST_F(DirectoryTest, DeleteDirectoryWithoutFlags) {
   EXPECT_EQ(kx::DeleteDirectory(nullptr, "", 3), 0);
 }
 
+TEST_F(DirectoryTest, RecursiveDeleteWithAPatternEntersOnlyMatchingSubfolders) {
+  // The pattern applies to subfolder names as well: "keep" is not entered,
+  // "x.log" is; the folder itself stays because files remain.
+  const std::string root = folder / "logs";
+  CreateDirectoryA(root.c_str(), nullptr);
+  CreateDirectoryA((root + "\\keep").c_str(), nullptr);
+  CreateDirectoryA((root + "\\x.log").c_str(), nullptr);
+  TempFolder::Write(root + "\\a.log", "a");
+  TempFolder::Write(root + "\\b.txt", "b");
+  TempFolder::Write(root + "\\keep\\c.log", "c");
+  TempFolder::Write(root + "\\x.log\\d.log", "d");
+  EXPECT_EQ(kx::DeleteDirectory(root.c_str(), "*.log", 1), 0);
+  EXPECT_FALSE(Exists(root + "\\a.log"));
+  EXPECT_TRUE(Exists(root + "\\b.txt"));
+  EXPECT_TRUE(Exists(root + "\\keep\\c.log"));
+  EXPECT_FALSE(Exists(root + "\\x.log"));  // emptied and removed
+}
+
 TEST_F(DirectoryTest, RemoveAndCopyFiles) {
   const std::string source = folder / "source.txt";
   const std::string copy = folder / "copy.txt";

@@ -114,6 +114,75 @@ TEST_F(FileTest, LargeAndSmallReadsAcrossRefills) {
   EXPECT_EQ(kx::Lof(4), 20000);
 }
 
+// Mixed reads, writes, line reads and end tests against a plain model of the
+// file (its bytes and one logical position).  The operation sizes straddle the
+// buffer size so that refills, straight transfers, mode switches and put-backs
+// meet at every kind of boundary.
+TEST_F(FileTest, MixedOperationsMatchAPlainModel) {
+  const std::string path = folder / "model.bin";
+  std::string model;
+  for (int i = 0; i < 9000; ++i) model += "ab\r\ncd\rx\n\0"[i % 11];
+  TempFolder::Write(path, model);
+  ASSERT_NE(kx::OpenFile(22, path.c_str()), 0);
+  size_t position = 0;
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % range;
+  };
+  const int32_t sizes[] = {1, 2, 3, 7, 100, 4095, 4096, 4097, 6000};
+  for (int step = 0; step < 3000; ++step) {
+    const int32_t n = sizes[next(9)];
+    switch (next(6)) {
+      case 0: {  // read a block
+        const std::string expected = position < model.size() ? model.substr(position, n) : "";
+        ASSERT_EQ(ReadBlock(22, n), expected) << "step " << step;
+        position += expected.size();
+        break;
+      }
+      case 1: {  // write a block
+        std::string bytes;
+        for (int32_t i = 0; i < n; ++i) bytes += static_cast<char>('A' + next(26));
+        ASSERT_EQ(WriteBlock(22, bytes), n) << "step " << step;
+        if (model.size() < position + bytes.size()) model.resize(position + bytes.size());
+        model.replace(position, bytes.size(), bytes);
+        position += bytes.size();
+        break;
+      }
+      case 2: {  // read a line
+        std::string expected;
+        while (position < model.size()) {
+          const char c = model[position++];
+          if (c == '\n' || c == 0) break;
+          if (c == '\r') {
+            if (position < model.size() && model[position] == '\n') ++position;
+            break;
+          }
+          expected += c;
+        }
+        ASSERT_EQ(Line(22), expected) << "step " << step;
+        break;
+      }
+      case 3:
+        ASSERT_EQ(kx::AtFileEnd(22) != 0, position >= model.size()) << "step " << step;
+        break;
+      case 4:
+        ASSERT_EQ(kx::Loc(22), static_cast<int64_t>(position)) << "step " << step;
+        break;
+      case 5:
+        ASSERT_EQ(kx::Lof(22), static_cast<int64_t>(model.size())) << "step " << step;
+        break;
+    }
+    if (position >= model.size() && next(4) == 0) {
+      // Start over from the beginning under the same number.
+      ASSERT_NE(kx::OpenFile(22, path.c_str()), 0);
+      position = 0;
+    }
+  }
+  kx::CloseFile(22);
+  EXPECT_EQ(TempFolder::Read(path), model);
+}
+
 // ---- open operations -------------------------------------------------------------
 
 TEST_F(FileTest, OpenOperations) {
