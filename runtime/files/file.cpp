@@ -29,7 +29,8 @@ FileObject* FindFile(intptr_t file) {
   return static_cast<FileObject*>(FindObject(FileTable(), file));
 }
 
-// Internal buffers come from the process heap; they never leave this library.
+// File and line buffers come from the process heap (the core offers no
+// accessor for its main heap); they never leave this library.
 void* AllocateInternal(size_t size) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size); }
 void* GrowInternal(void* block, size_t size) {
   return HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, size);
@@ -166,12 +167,27 @@ int64_t HandlePosition(FileObject* f) {
   return (static_cast<int64_t>(high) << 32) | low;
 }
 
-int64_t FileLength(FileObject* f) {
-  if (f->buffer && f->mode == 0) Flush(f);
+int64_t SystemFileLength(FileObject* f) {
   DWORD high = 0;
   DWORD low = GetFileSize(f->handle, &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
   return (static_cast<int64_t>(high) << 32) | low;
+}
+
+int64_t FileLength(FileObject* f) {
+  if (f->buffer && f->mode == 0) Flush(f);
+  return SystemFileLength(f);
+}
+
+// The length Lof() would give, without flushing: the debugger lists files
+// while their threads are suspended, possibly in the middle of a buffered
+// write, so the list must not touch the buffer.
+int64_t LengthWithPendingOutput(FileObject* f) {
+  int64_t length = SystemFileLength(f);
+  if (length < 0 || !f->buffer || f->mode != 0) return length;
+  const int64_t position = HandlePosition(f);
+  const int64_t end = position + (f->size - f->count);
+  return position >= 0 && end > length ? end : length;
 }
 
 int64_t FilePosition(FileObject* f) {
@@ -483,7 +499,7 @@ int FileListNext(char* row, int32_t rowSize, intptr_t* object) {
   if (!f) return 0;
   char length[32];
   char position[32];
-  snprintf(length, sizeof length, "%lld", static_cast<long long>(FileLength(f)));
+  snprintf(length, sizeof length, "%lld", static_cast<long long>(LengthWithPendingOutput(f)));
   snprintf(position, sizeof position, "%lld", static_cast<long long>(FilePosition(f)));
   const intptr_t handle = reinterpret_cast<intptr_t>(f->handle);
   snprintf(row, static_cast<size_t>(rowSize), "%i\t%i ($%X)\t%s\t%s", static_cast<int>(number),

@@ -467,6 +467,25 @@ TEST_F(FileTest, DebuggerListRows) {
   EXPECT_EQ(objects[0], 3);
   EXPECT_EQ(objects[1], dynamic);
   EXPECT_EQ(rows[1].substr(rows[1].size() - 4), "\t5\t2");
+  // Listing leaves pending output where it is (the owner may be suspended in
+  // the middle of a write).
+  EXPECT_EQ(TempFolder::Read(path), "");
+
+  // Pending output inside an existing file does not lengthen it.
+  const std::string longer = folder / "longer.txt";
+  TempFolder::Write(longer, "0123456789");
+  ASSERT_NE(kx::OpenFile(5, longer.c_str()), 0);
+  WriteBlock(5, "abc");
+  rows.clear();
+  list->first();
+  while (list->next(row, sizeof row, &object)) {
+    if (object == 5) rows.push_back(row);
+  }
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].substr(rows[0].size() - 5), "\t10\t3");
+  EXPECT_EQ(TempFolder::Read(longer), "0123456789");
+  kx::CloseFile(5);
+  EXPECT_EQ(TempFolder::Read(longer), "abc3456789");
   // The iteration released the table: files can be opened again.
   EXPECT_NE(kx::OpenFile(4, (folder / "after.txt").c_str()), 0);
 }
