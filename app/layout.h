@@ -91,11 +91,12 @@ int64_t Teilanzahl(int64_t groesse);
 
 // The splitting work of DateiVorbereiten: cuts Upload_Pack_Pfad into
 // TempSplitOrdnerPfad + k + ".quon", k = 1..N, through one 1,000,000-byte
-// buffer.  Sets Splitt_Dateien_Anzahl first, counts Aktuelle_Splitt_Datei up
-// per written part and sets Vorbereiten = 100 at the end.  Returns 1 when all
-// parts were written; 0 when the archive could not be opened or a part could
-// not be created (Vorbereiten is then left as it was, so no upload starts
-// from an incomplete set of parts).
+// buffer.  Clears Vorbereiten and Aktuelle_Splitt_Datei and sets
+// Splitt_Dateien_Anzahl first, counts Aktuelle_Splitt_Datei up per written
+// part and sets Vorbereiten = 100 at the end.  Returns 1 when all parts were
+// written; 0 when the archive could not be opened or a part could not be
+// created (Vorbereiten then stays 0, so no upload starts from an incomplete
+// set of parts).
 int32_t Archiv_Aufteilen();
 
 // The joining work of Zusammenfuegen: appends TempEmpfangOrdnerPfad + "\" +

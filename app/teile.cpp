@@ -29,6 +29,10 @@ int64_t Teilanzahl(int64_t groesse) { return groesse / Teilgroesse() + 1; }
 
 int32_t Archiv_Aufteilen() {
   kx::ThreadStringStart();
+  // A second upload of the run starts from nothing: a ready flag left by the
+  // first one must not let the upload begin on a failed split.
+  Vorbereiten = 0;
+  Aktuelle_Splitt_Datei = 0.0f;
   const int32_t groesse = Teilgroesse();
   void* puffer = kx::AllocateBlock(groesse);
   if (!puffer) return 0;
@@ -36,7 +40,6 @@ int32_t Archiv_Aufteilen() {
   // The whole 64-bit size: an archive beyond 2 GB must not lose its parts.
   const int64_t Size = kx::FileSize(Upload_Pack_Pfad);
   const int64_t anzahl = Teilanzahl(Size);
-  Aktuelle_Splitt_Datei = 0.0f;
   Splitt_Dateien_Anzahl = anzahl;
   kx::MakeDirectory(Ordner.TempSplitOrdnerPfad);
 

@@ -41,12 +41,13 @@ int32_t CountUnits(const unsigned char* p, int32_t limit, int32_t unitSize) {
   return n;
 }
 
-// The bytes of a source that lies in the temporary buffer, copied out so that
-// a result built there cannot overwrite them.
+// The bytes of a source that lies in the temporary buffer (also above the
+// position, a dropped temporary), copied out so that a result built there
+// cannot overwrite them and a move of the buffer cannot take them away.
 class StableBytes {
  public:
   StableBytes(const void* source, int32_t size) : bytes_(static_cast<const char*>(source)) {
-    if (size > 0 && IsInStringBuffer(source)) {
+    if (size > 0 && IsInStringBlock(source)) {
       copy_ = static_cast<char*>(std::malloc(size));
       if (copy_) std::memcpy(copy_, source, size);
       bytes_ = copy_;

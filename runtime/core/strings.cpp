@@ -290,6 +290,8 @@ void ReturnStringRoom(int32_t n) {
 
 int32_t IsInStringBuffer(const void* pointer) { return InBuffer(CurrentBuffer(), pointer); }
 
+int32_t IsInStringBlock(const void* pointer) { return InBlock(CurrentBuffer(), pointer); }
+
 char* StringBufferPointer(int32_t offsetPlusOne) {
   return CurrentBuffer()->base + offsetPlusOne - 1;
 }

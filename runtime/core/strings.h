@@ -76,6 +76,10 @@ char* ReserveStringRoom(int32_t length, int32_t mark);
 void ReturnStringRoom(int32_t n);       // position - n: give back unused room
 // 0 if pointer lies outside [base, base + position], else offset + 1.
 int32_t IsInStringBuffer(const void* pointer);
+// Like IsInStringBuffer, but over the buffer's whole block, also above the
+// position: a dropped temporary still read as a source must be copied or
+// re-derived just the same.
+int32_t IsInStringBlock(const void* pointer);
 // The pointer for an IsInStringBuffer value, after the buffer may have moved.
 char* StringBufferPointer(int32_t offsetPlusOne);
 

@@ -215,6 +215,15 @@ TEST_F(Layout, ArchiveThatCannotBeOpenedIsNotSplit) {
   EXPECT_FALSE(Existiert(Teil(1)));
 }
 
+TEST_F(Layout, FailedSecondSplitOfTheRunIsNotReady) {
+  ASSERT_EQ(Aufteilen(Archivbytes(1500000)), 1);
+  ASSERT_EQ(Vorbereiten.load(), 100);
+  Setzen(&Upload_Pack_Pfad, S(Tempdir) + "fehlt.zip");
+  EXPECT_EQ(Archiv_Aufteilen(), 0);
+  EXPECT_EQ(Vorbereiten.load(), 0);
+  EXPECT_EQ(Aktuelle_Splitt_Datei.load(), 0.0f);
+}
+
 TEST_F(Layout, PartThatCannotBeCreatedStopsTheSplitShortOfReady) {
   // A file where the parts folder belongs: no part can be created.
   std::string ordner = S(Ordner.TempSplitOrdnerPfad);

@@ -87,6 +87,15 @@ TEST_F(Memory, PeekTextOfATemporary) {
   EXPECT_STREQ(kx::PeekText(kx::GetStringBufferBase() + m, -1, kx::FormatUtf16, m), "wide");
 }
 
+TEST_F(Memory, ConversionOfADroppedTemporary) {
+  // The source was given back but is still read; the result, built just
+  // below it, grows over it as it is written.
+  int32_t m = kx::GetStringMark();
+  char* dropped = kx::ReturnString("\xE4\xF6\xFC\xDF", -1, m + 1);
+  kx::SetStringMark(m);
+  EXPECT_STREQ(kx::Latin1ToUtf8String(dropped, -1, m), "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F");
+}
+
 TEST_F(Memory, Latin1AndUtf8RoundTrip) {
   std::string all;
   for (int c = 1; c < 256; c++) all += static_cast<char>(c);
