@@ -303,12 +303,6 @@ namespace {
 
 using namespace http;
 
-// Whole seconds, the clock of every network time-out.  A time-out of N lasts
-// while the difference of two readings is at most N, so it ends after N to
-// N+1 real seconds and a short pause at a second's edge is never taken for
-// the end of a body.
-int32_t Now() { return NetworkSeconds(); }
-
 char* CopyOf(Span span) {
   char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, span.length + 1));
   if (text == nullptr) return nullptr;
@@ -323,8 +317,11 @@ void Release(void* block) {
 
 int32_t SendAll(NetworkConnection* connection, const char* bytes, int32_t length,
                 int32_t timeout) {
-  int32_t start = Now();
-  while (Now() - start <= timeout) {
+  // Time-outs run on the network layer's whole-second clock: one of N ends
+  // after N to N+1 real seconds, so a short pause at a second's edge is never
+  // taken for the end of a body.
+  int32_t start = NetworkSeconds();
+  while (!NetworkTimedOut(start, timeout)) {
     int32_t sent = SendData(connection, bytes, length);
     if (sent < 0) {
       Sleep(50);
@@ -360,13 +357,13 @@ int32_t WaitReadable(uintptr_t socket, int32_t ms) {
 int32_t ReceiveSome(Reader* reader, char* buffer, int32_t size, int32_t timeout) {
   uintptr_t socket = ConnectionSocket(reader->connection);
   if (reader->ready <= 0) {
-    int32_t start = Now();
+    int32_t start = NetworkSeconds();
     for (;;) {
       // Bytes are bytes here: a leading "KXMGSFLE" is body data, not the
       // connection layer's file marker.
       reader->ready = AvailableBytes(socket);
       if (reader->ready > 0) break;
-      if (Now() - start > timeout) return 0;
+      if (NetworkTimedOut(start, timeout)) return 0;
       // Readable with nothing to read: the peer closed (or reset) the
       // connection, so nothing more can come and there is no point in
       // waiting for the time-out.
