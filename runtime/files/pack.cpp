@@ -189,8 +189,12 @@ bool ConfineToDestination(std::string& name) {
   return true;
 }
 
+// Creates the folder with all its parents.  The system routine copies the
+// path into a MAX_PATH buffer of its own, and the ANSI file functions cannot
+// reach longer paths anyway: those are left alone (their files then cannot be
+// created and are skipped).
 void MakePath(const std::string& folder) {
-  if (!folder.empty()) MakeSureDirectoryPathExists(folder.c_str());
+  if (!folder.empty() && folder.size() < MAX_PATH) MakeSureDirectoryPathExists(folder.c_str());
 }
 
 // Attribute bits that SetFileAttributesA accepts; archives written elsewhere
@@ -469,8 +473,11 @@ int UnpackArchive(const char* archive, const char* patternText, const char* dest
   unz_global_info global = {};
   unzGetGlobalInfo(unz, &global);
   char nameBuffer[NameBufferSize];
+  // MakeSureDirectoryPathExists splits at "\" only.
   std::string dest = destination ? destination : "";
-  if (!dest.empty() && dest.back() != '\\' && dest.back() != '/') dest += '\\';
+  for (char& c : dest)
+    if (c == '/') c = '\\';
+  if (!dest.empty() && dest.back() != '\\') dest += '\\';
 
   int count = 0;
   bool destinationMade = false;
@@ -507,12 +514,19 @@ int UnpackArchive(const char* archive, const char* patternText, const char* dest
       continue;
     }
     if (keepPaths == 0) name = FilePart(name);
-    if (!ConfineToDestination(name) || name.empty() || name.back() == '\\') {
+    if (!ConfineToDestination(name) || name.empty()) {
       unzCloseCurrentFile(unz);
       EntryDone();
       continue;
     }
     if (keepPaths != 0) MakePath(dest + PathPart(name));
+    // A folder entry under a keep-paths value other than 1: its folder has
+    // just been made, there is no file to write.
+    if (name.back() == '\\') {
+      unzCloseCurrentFile(unz);
+      EntryDone();
+      continue;
+    }
 
     void* block = AllocateTransferBlock();
     if (!block) {

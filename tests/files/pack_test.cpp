@@ -39,6 +39,11 @@ std::string ReadText(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool IsFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 struct Entry {
   std::string name;
   unsigned long size;
@@ -408,7 +413,7 @@ TEST_F(Packer, UnpackPatternAndUncreatableFiles) {
   // keep-paths 1 takes directory entries and empty files whatever the pattern.
   const std::string kept = dir / "kept";
   EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "*.dat", kept.c_str(), 1), 2);
-  EXPECT_TRUE(GetFileAttributesA((kept + "\\docs").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(IsFolder(kept + "\\docs"));
   EXPECT_TRUE(Exists(kept + "\\docs\\b.dat"));
   EXPECT_TRUE(Exists(kept + "\\empty.txt"));
   EXPECT_FALSE(Exists(kept + "\\docs\\a.txt"));
@@ -423,4 +428,61 @@ TEST_F(Packer, UnpackPatternAndUncreatableFiles) {
   ASSERT_EQ(CallbackLog::calls.size(), 1u);
   EXPECT_EQ(CallbackLog::calls[0].first, "");
   EXPECT_EQ(kx::UnpackArchive((dir / "missing.zip").c_str(), "", out.c_str(), 0), 0);
+}
+
+TEST_F(Packer, FolderEntriesAndSlashedDestinations) {
+  const std::string archive = dir / "folders.zip";
+  WriteCraftedArchive(archive, {{"empty dir/", ""}, {"sub/a.txt", "a"}});
+  // Any keep-paths value other than 0 and 1 also recreates folders, the
+  // empty ones of folder entries included.
+  const std::string two = dir / "two";
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "*.*", two.c_str(), 2), 1);
+  EXPECT_TRUE(IsFolder(two + "\\empty dir"));
+  EXPECT_EQ(ReadText(two + "\\sub\\a.txt"), "a");
+
+  // A destination written with "/" is created with all its parents.
+  std::string slashed = dir / "s1\\s2\\s3";
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "", slashed.c_str(), 1), 1);
+  EXPECT_EQ(ReadText(dir / "s1\\s2\\s3\\sub\\a.txt"), "a");
+  EXPECT_TRUE(IsFolder(dir / "s1\\s2\\s3\\empty dir"));
+}
+
+TEST_F(Packer, OverlongEntryNamesAreSkipped) {
+  // Folders longer than the ANSI path limit: creating them used to overrun
+  // the system routine's path buffer.
+  const std::string deep = "d/" + std::string(200, 'x') + "/" + std::string(200, 'y') + "/";
+  const std::string archive = dir / "long.zip";
+  WriteCraftedArchive(archive, {{deep, ""}, {deep + "file.txt", "long"}, {"short.txt", "s"}});
+  kx::SetPackCallback(CallbackLog::Record);
+  const std::string out = dir / "long";
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "", out.c_str(), 1), 1);
+  EXPECT_EQ(ReadText(out + "\\short.txt"), "s");
+  EXPECT_EQ(CallbackLog::calls.back().first, "");
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "", out.c_str(), 2), 1);
+  // keep-paths 0 flattens the long entry into a short name.
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "", (dir / "flat").c_str(), 0), 2);
+  EXPECT_EQ(ReadText(dir / "flat\\file.txt"), "long");
+}
+
+TEST_F(Packer, EntryNamesInTheOemCodePage) {
+  // ANSI (Windows-1252) u-umlaut and sharp s are 0x81 and 0xE1 in the OEM
+  // code pages; the euro sign has no OEM letter and is stored as the
+  // conversion maps it.
+  const std::string umlauts = "Gr\xFC\xDF" "e.txt";
+  const std::string euro = "Preis \x80.txt";
+  WriteText(dir / umlauts, "oem");
+  WriteText(dir / euro, "euro");
+  const std::string archive = dir / "oem.zip";
+  ASSERT_EQ(kx::PackFile(archive.c_str(), (dir / umlauts).c_str(), 0), 1);
+  ASSERT_EQ(kx::PackFile(archive.c_str(), (dir / euro).c_str(), 0), 1);
+  std::string euroOem = euro;
+  CharToOemA(euroOem.data(), euroOem.data());
+  EXPECT_EQ(Names(archive), (std::vector<std::string>{"Gr\x81\xE1" "e.txt", euroOem}));
+
+  // Unpacking maps the name back.
+  const std::string out = dir / "oem";
+  EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "gr*.txt", out.c_str(), 0), 1);
+  EXPECT_EQ(ReadText(out + "\\" + umlauts), "oem");
 }
