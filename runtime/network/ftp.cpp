@@ -80,16 +80,19 @@ void SplitLines(FtpObject* ftp) {
 }
 
 // Waits until the control socket has data, at most until the control
-// time-out counted from start has run out.
+// time-out counted from start has run out (the same clock as every other
+// timed loop, looked at once a second).
 int WaitReadable(FtpObject* ftp, int32_t start) {
-  int left = ftp->timeout - (NetworkSeconds() - start);
-  if (left <= 0) return 0;
   SOCKET s = ConnectionSocket(ftp->control);
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(s, &readable);
-  timeval wait = {left, 0};
-  return select(0, &readable, nullptr, nullptr, &wait) > 0;
+  while (!NetworkTimedOut(start, ftp->timeout)) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait = {1, 0};
+    int ready = select(0, &readable, nullptr, nullptr, &wait);
+    if (ready != 0) return ready > 0;
+  }
+  return 0;
 }
 
 // Fills the line table: reads until at least one complete line is there and
@@ -326,8 +329,7 @@ intptr_t OpenFtp(intptr_t number, const char* server, const char* user, const ch
 }
 
 intptr_t FtpIsOpen(intptr_t number) {
-  // A question, not a use: no object under the number is a valid answer.
-  CheckInit();
+  CheckObject(number);
   return reinterpret_cast<intptr_t>(Find(number));
 }
 

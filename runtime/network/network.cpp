@@ -22,13 +22,13 @@ int16_t networkInitialized = 0;
 int initCalled = 0;
 ObjectTable* networkTable = nullptr;
 
-// The current server event.  Kept per thread so that an active-mode FTP
-// upload on one thread cannot take another thread's client.
-thread_local intptr_t eventServer = 0;
-thread_local NetworkConnection* eventClient = nullptr;
+// The current server event: module state, so ServerEvent and EventClient
+// belong to one thread (the one uploading in active mode).
+intptr_t eventServer = 0;
+NetworkConnection* eventClient = nullptr;
 // A client that disconnected stays readable as the event client until the
-// thread's next server event, then its record is freed.
-thread_local NetworkConnection* goneClient = nullptr;
+// next server event, then its record is freed.
+NetworkConnection* goneClient = nullptr;
 
 void DropGoneClient() {
   if (!goneClient) return;
@@ -133,6 +133,7 @@ int InitNetwork() {
 
 void EndNetwork() {
   if (networkTable) FreeAllObjects(networkTable);
+  DropGoneClient();
   if (networkInitialized) WSACleanup();
   networkInitialized = 0;
 }
@@ -151,7 +152,10 @@ int32_t NetworkSeconds() {
 }
 
 int NetworkTimedOut(int32_t start, int timeoutSeconds) {
-  return NetworkSeconds() - start >= timeoutSeconds;
+  // The start reading may have been taken just before its second ended, so
+  // a difference of exactly N can mean little more than N - 1 real seconds;
+  // only a larger one proves that N seconds have passed.
+  return NetworkSeconds() - start > timeoutSeconds;
 }
 
 // ---- client connections ------------------------------------------------------

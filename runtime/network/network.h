@@ -92,7 +92,7 @@ int ServerPort(intptr_t server);
 
 // 0 nothing, 1 connected, 2 data, 3 file marker, 4 disconnected.  After a
 // non-zero result EventClient names the client and EventServer the server.
-// The current event is kept per thread.
+// The current event is module state: use them from one thread only.
 int ServerEvent(intptr_t server);
 NetworkConnection* EventClient();
 intptr_t EventServer();
@@ -100,7 +100,8 @@ intptr_t EventServer();
 // Whole-second clock for time-outs: elapsed time is the difference of two
 // readings, so a time-out of N seconds ends after N to N+1 seconds.
 int32_t NetworkSeconds();
-// Non-zero when at least timeoutSeconds whole seconds passed since start.
+// Non-zero when the difference of readings exceeds timeoutSeconds, that is
+// when at least timeoutSeconds real seconds have passed since start.
 int NetworkTimedOut(int32_t start, int timeoutSeconds);
 
 }  // namespace kx

@@ -228,8 +228,9 @@ TEST(FtpChecks, NumbersPortsAndMissingObjectsAreReported) {
   EXPECT_EQ(kx::FtpMakeDirectory(42, "x"), 0);
   EXPECT_EQ(kx::FtpUploadFile(42, "a", "b"), 0);
   EXPECT_EQ(kx::FtpProgress(42), 0);
+  EXPECT_EQ(kx::FtpIsOpen(42), 0);
   kx::CloseFtp(42);
-  ASSERT_EQ(recorder.count(), 5u);
+  ASSERT_EQ(recorder.count(), 6u);
   for (const auto& report : recorder.reports()) {
     EXPECT_EQ(report.key, "NoObject");
     EXPECT_EQ(report.text, "The specified #Ftp is not initialized.");
@@ -337,6 +338,7 @@ TEST_F(FtpScripted, DirectoryCommandsOnTheWire) {
     }
     raw.assign(bytes, got);
     s.Send("250 Okay\r\n");
+    s.Answer("CDUP", "200 Command okay\r\n");  // the code RFC 959 gives CDUP
     s.Answer("CWD ", "550 No such directory\r\n");
     s.Answer("MKD ", "257 \"new\" created\r\n");
     s.Answer("CWD ", "250-Directory changed\r\n250 Okay\r\n");
@@ -345,20 +347,25 @@ TEST_F(FtpScripted, DirectoryCommandsOnTheWire) {
   intptr_t ftp = OpenScripted(server);
   ASSERT_NE(ftp, 0);
   EXPECT_EQ(kx::FtpChangeDirectory(ftp, ".."), 1);
+  EXPECT_EQ(kx::FtpChangeDirectory(ftp, ".."), 1);
   EXPECT_EQ(kx::FtpChangeDirectory(ftp, "missing"), 0);
   EXPECT_EQ(kx::FtpMakeDirectory(ftp, "new"), 1);
   EXPECT_EQ(kx::FtpChangeDirectory(ftp, "new"), 1);
   EXPECT_EQ(kx::FtpChangeDirectory(ftp, nullptr), 0);
-  EXPECT_EQ(kx::FtpMakeDirectory(ftp, "bad\r\nDELE x"), 0);  // never sent
+  // Never sent: a line break would smuggle in a second command, and a name
+  // too long for the command line would lose its end and the terminator.
+  EXPECT_EQ(kx::FtpMakeDirectory(ftp, "bad\r\nDELE x"), 0);
+  EXPECT_EQ(kx::FtpMakeDirectory(ftp, std::string(1100, 'n').c_str()), 0);
   kx::CloseFtp(ftp);
   server.Join();
   EXPECT_EQ(raw, "CDUP\r\n");
   auto lines = server.lines();
-  ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[2], "CWD missing");
-  EXPECT_EQ(lines[3], "MKD new");
-  EXPECT_EQ(lines[4], "CWD new");
-  EXPECT_EQ(lines[5], "<closed>");
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[2], "CDUP");
+  EXPECT_EQ(lines[3], "CWD missing");
+  EXPECT_EQ(lines[4], "MKD new");
+  EXPECT_EQ(lines[5], "CWD new");
+  EXPECT_EQ(lines[6], "<closed>");
 }
 
 class FtpScriptedUpload : public FtpScripted {
@@ -577,6 +584,7 @@ TEST(FtpRealLogin, WrongPasswordLeavesNoObject) {
   EnsureNetwork();
   int port = ServerPortFromState();
   ASSERT_GT(port, 0);
+  kxtest::ReportRecorder recorder;  // FtpIsOpen reports the missing object
   EXPECT_EQ(kx::OpenFtp(5, "127.0.0.1", "velmora", "wrong", 1, port), 0);
   EXPECT_EQ(kx::FtpIsOpen(5), 0);
   intptr_t record = kx::OpenFtp(5, "127.0.0.1", "velmora", "secret", 1, port);
