@@ -34,7 +34,7 @@ struct Block {
 // record itself (just after the header).
 struct DynamicHeader {
   DynamicHeader* newer;   // towards the list head
-  DynamicHeader* older;
+  DynamicHeader* older;   // (on the spare list: the next spare record)
   ObjectTable* table;     // owner while linked, nullptr once freed
   uint32_t pad;
 };
@@ -73,6 +73,11 @@ struct ObjectTable {
   // number that the argument check reported as too high).
   uintptr_t dynamicLow;
   uintptr_t dynamicHigh;
+  // Freed dynamic records, kept for the next dynamic object of this table
+  // instead of going back to the heap: FindObject reads a stale identity's
+  // header and first field without the lock, and that memory must stay
+  // mapped and read as free (owner nullptr, zeroed record).
+  DynamicHeader* spare;
 };
 
 namespace {
@@ -138,10 +143,18 @@ ObjectTable* CreateObjectTable(int32_t entrySize, int32_t initialCount, ReleaseF
 void* AllocateObject(ObjectTable* table, intptr_t number) {
   if (!table || number < DynamicNumber) return nullptr;
   if (number == DynamicNumber) {
-    DynamicHeader* header = static_cast<DynamicHeader*>(
-        HeapAlloc(Heap(), HEAP_ZERO_MEMORY, sizeof(DynamicHeader) + table->entrySize));
-    if (!header) return nullptr;
     EnterCriticalSection(&table->lock);
+    DynamicHeader* header = table->spare;
+    if (header) {
+      table->spare = header->older;
+      header->newer = header->older = nullptr;
+    } else {
+      LeaveCriticalSection(&table->lock);
+      header = static_cast<DynamicHeader*>(
+          HeapAlloc(Heap(), HEAP_ZERO_MEMORY, sizeof(DynamicHeader) + table->entrySize));
+      if (!header) return nullptr;
+      EnterCriticalSection(&table->lock);
+    }
     uintptr_t address = reinterpret_cast<uintptr_t>(RecordOf(header));
     if (table->dynamicLow == 0 || address < table->dynamicLow) table->dynamicLow = address;
     if (address > table->dynamicHigh) table->dynamicHigh = address;
@@ -219,8 +232,11 @@ void FreeObject(ObjectTable* table, intptr_t object) {
   if (header->older) header->older->newer = header->newer;
   else table->dynamicOldest = header->newer;
   header->table = nullptr;
+  std::memset(RecordOf(header), 0, table->entrySize);
+  header->newer = nullptr;
+  header->older = table->spare;
+  table->spare = header;
   LeaveCriticalSection(&table->lock);
-  HeapFree(Heap(), 0, header);
 }
 
 void BeginObjectIteration(ObjectTable* table) {
@@ -482,7 +498,10 @@ int AddThreadExitCleanup(ThreadExitCallback callback, void* value) {
   }
   for (Watcher* w = g_watchers; w && !ok; w = w->next) {
     for (int i = 1; i < w->used; ++i) {
-      if (w->threadIds[i] == self) {
+      // A thread ID is reused once its thread has ended: a slot whose thread
+      // ended but that its watcher has not taken yet belongs to an earlier
+      // thread, and its cleanups are about to run.
+      if (w->threadIds[i] == self && WaitForSingleObject(w->handles[i], 0) == WAIT_TIMEOUT) {
         cleanup->next = w->cleanups[i];  // most recently added runs first
         w->cleanups[i] = cleanup;
         ok = 1;

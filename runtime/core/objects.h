@@ -35,6 +35,9 @@ void* FindObject(ObjectTable* table, intptr_t object);
 // identity itself (as a pointer) for a live dynamic record, else nullptr.
 void* IsObject(ObjectTable* table, intptr_t object);
 
+// Frees a number's slot (zeroed) or a dynamic record.  A freed dynamic record
+// stays mapped, zeroed, as a spare of its table (reused by its next dynamic
+// object), so a stale identity never makes FindObject read freed memory.
 void FreeObject(ObjectTable* table, intptr_t object);
 
 // Iteration: numbered slots ascending, then dynamic records oldest first.

@@ -118,6 +118,47 @@ TEST_F(ObjectTableTest, DynamicIdentitiesLieOutsideTheNumbers) {
   }
 }
 
+// Libraries look objects up without the lock and without the dynamic list,
+// so a freed identity that a program still passes must stay harmless: its
+// memory is never given back to the system and reads as free.
+TEST(ObjectTableFreed, AStaleDynamicIdentityIsNotFoundAndItsMemoryStaysReadable) {
+  // Records this large are served by the heap straight from the system; a heap
+  // that got them back would unmap them at once.
+  constexpr int32_t Large = 1 << 20;
+  kx::ObjectTable* table = kx::CreateObjectTable(Large, 1, nullptr);
+  ASSERT_NE(table, nullptr);
+  std::vector<intptr_t> stale;
+  for (int i = 0; i < 3; ++i) {
+    auto* r = static_cast<Record*>(kx::AllocateObject(table, kx::DynamicNumber));
+    ASSERT_NE(r, nullptr);
+    r->handle = 1000 + i;
+    stale.push_back(kx::DynamicIdentity(table, r));
+  }
+  for (intptr_t id : stale) kx::FreeObject(table, id);
+  for (intptr_t id : stale) {
+    MEMORY_BASIC_INFORMATION info = {};
+    ASSERT_NE(VirtualQuery(reinterpret_cast<void*>(id), &info, sizeof info), 0u);
+    EXPECT_EQ(info.State, DWORD(MEM_COMMIT)) << "freed record memory was given back";
+    if (info.State != MEM_COMMIT) continue;  // the lookup below would fault
+    EXPECT_EQ(kx::FindObject(table, id), nullptr);
+    EXPECT_EQ(kx::IsObject(table, id), nullptr);
+    kx::FreeObject(table, id);  // freeing twice does nothing
+  }
+  // A new dynamic object is found; the stale identities still name nothing
+  // unless the new one took over the same record.
+  auto* fresh = static_cast<Record*>(kx::AllocateObject(table, kx::DynamicNumber));
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh->handle, 0);
+  fresh->handle = 7;
+  intptr_t freshId = kx::DynamicIdentity(table, fresh);
+  EXPECT_EQ(kx::FindObject(table, freshId), fresh);
+  for (intptr_t id : stale) {
+    if (id != freshId) EXPECT_EQ(kx::FindObject(table, id), nullptr);
+  }
+  kx::FreeObject(table, freshId);
+  EXPECT_EQ(kx::FindObject(table, freshId), nullptr);
+}
+
 TEST_F(ObjectTableTest, IteratesNumbersAscendingThenDynamicOldestFirst) {
   Create(7, 70);
   intptr_t d1 = kx::DynamicIdentity(g_table, Create(kx::DynamicNumber, 100));
