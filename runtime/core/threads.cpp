@@ -17,6 +17,7 @@ struct ThreadEntry {
   ThreadEntry* next;
   HANDLE handle;
   int32_t number;
+  DWORD threadId;
   volatile LONG started;  // set by the new thread once its start-up is done
 };
 
@@ -154,8 +155,12 @@ int ThreadListNext(char* row, int32_t rowSize, intptr_t* object) {
     return 0;
   }
   g_threadCursor = e->next;
-  DWORD suspended = SuspendThread(e->handle);
-  if (suspended != DWORD(-1)) ResumeThread(e->handle);
+  // The walking thread itself runs (suspending it would never come back).
+  DWORD suspended = 0;
+  if (e->threadId != GetCurrentThreadId()) {
+    suspended = SuspendThread(e->handle);
+    if (suspended != DWORD(-1)) ResumeThread(e->handle);
+  }
   int n = snprintf(row, rowSize, "%i\t%i\t%s", int(e->number), int(FromWin32(GetThreadPriority(e->handle))),
                    suspended != 0 && suspended != DWORD(-1) ? "Paused" : "Running");
   FILETIME creation, exit, kernel, user;
@@ -289,7 +294,8 @@ int32_t StartThread(ThreadProcedure procedure, int32_t value) {
   start->procedure = procedure;
   start->value = value;
   start->started = &entry->started;
-  HANDLE handle = CreateThread(nullptr, 4096, Trampoline, start, 0, nullptr);
+  DWORD threadId = 0;
+  HANDLE handle = CreateThread(nullptr, 4096, Trampoline, start, 0, &threadId);
   if (!handle) {
     HeapFree(GetProcessHeap(), 0, start);
     HeapFree(GetProcessHeap(), 0, entry);
@@ -307,6 +313,7 @@ int32_t StartThread(ThreadProcedure procedure, int32_t value) {
     }
   }
   entry->handle = handle;
+  entry->threadId = threadId;
   entry->number = g_nextNumber++;
   *link = entry;
   int32_t number = entry->number;

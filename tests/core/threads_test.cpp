@@ -277,4 +277,24 @@ TEST_F(Threads, DebuggerListsShowThreadsAndMutexes) {
   EXPECT_EQ(Rows("KX_LIBRARY_ThreadMutex").find(id), std::string::npos);
 }
 
+// A thread stopped in the debugger may show the thread list itself; its own
+// row must not cost it its run (a thread that suspends itself never resumes).
+TEST_F(Threads, TheThreadListCanBeShownFromAListedThread) {
+  static std::string seen;
+  static std::atomic<int32_t> self{0};
+  seen.clear();
+  int32_t t = kx::StartThread([](int32_t) -> int32_t {
+    while (self == 0) Sleep(1);
+    seen = Rows("KX_LIBRARY_Thread");
+    return 0;
+  }, 0);
+  ASSERT_GT(t, 0);
+  // Waited on by handle: a thread that suspended itself keeps the list lock.
+  HANDLE handle = kx::ThreadHandle(t);
+  ASSERT_NE(handle, nullptr);
+  self = t;
+  ASSERT_EQ(WaitForSingleObject(handle, 5000), WAIT_OBJECT_0) << "the thread suspended itself";
+  EXPECT_NE(seen.find(std::to_string(t) + "	16	Running"), std::string::npos) << seen;
+}
+
 }  // namespace
