@@ -385,6 +385,7 @@ struct Cleanup {
 };
 
 struct Watcher {
+  DWORD threadId;  // the watcher thread itself
   Watcher* next;
   Watcher* previous;
   HANDLE handles[WaitSlots];
@@ -469,6 +470,16 @@ int AddThreadExitCleanup(ThreadExitCallback callback, void* value) {
   DWORD self = GetCurrentThreadId();
   int ok = 0;
   EnterCriticalSection(&WatchLock());
+  // A watcher thread (running a cleanup that needed a per-thread part) cannot
+  // watch itself: it would wait for its own end.
+  bool watcher = false;
+  for (Watcher* w = g_watchers; w; w = w->next) watcher = watcher || w->threadId == self;
+  if (watcher) {
+    LeaveCriticalSection(&WatchLock());
+    HeapFree(GetProcessHeap(), 0, cleanup);
+    SetLastError(error);
+    return 0;
+  }
   for (Watcher* w = g_watchers; w && !ok; w = w->next) {
     for (int i = 1; i < w->used; ++i) {
       if (w->threadIds[i] == self) {
@@ -503,7 +514,7 @@ int AddThreadExitCleanup(ThreadExitCallback callback, void* value) {
           w->threadIds[1] = self;
           w->cleanups[1] = cleanup;
           w->used = 2;
-          HANDLE watcherThread = CreateThread(nullptr, 4096, WatcherThread, w, 0, nullptr);
+          HANDLE watcherThread = CreateThread(nullptr, 4096, WatcherThread, w, 0, &w->threadId);
           if (watcherThread) {
             CloseHandle(watcherThread);
             w->next = g_watchers;

@@ -17,6 +17,7 @@ struct ThreadEntry {
   ThreadEntry* next;
   HANDLE handle;
   int32_t number;
+  volatile LONG started;  // set by the new thread once its start-up is done
 };
 
 struct MutexEntry {
@@ -46,11 +47,15 @@ void EnsureStarted() {
 struct StartRecord {
   ThreadProcedure procedure;
   int32_t value;
+  volatile LONG* started;
 };
 
 DWORD WINAPI Trampoline(void* parameter) {
   StartRecord start = *static_cast<StartRecord*>(parameter);
   HeapFree(GetProcessHeap(), 0, parameter);
+  // From here on the thread holds no lock of the system's thread start-up
+  // (loader lock, heap); the entry is not touched again.
+  InterlockedExchange(start.started, 1);
   return DWORD(start.procedure(start.value));
 }
 
@@ -68,6 +73,20 @@ HANDLE FindRunning(int32_t number) {
   }
   LeaveCriticalSection(&g_listLock);
   return found;
+}
+
+// Whether the numbered thread has left its start-up (true if not listed).
+bool EntryStarted(int32_t number) {
+  bool started = true;
+  EnterCriticalSection(&g_listLock);
+  for (ThreadEntry* e = g_threads; e; e = e->next) {
+    if (e->number == number) {
+      started = e->started != 0;
+      break;
+    }
+  }
+  LeaveCriticalSection(&g_listLock);
+  return started;
 }
 
 int32_t FromWin32(int priority) {
@@ -269,6 +288,7 @@ int32_t StartThread(ThreadProcedure procedure, int32_t value) {
   }
   start->procedure = procedure;
   start->value = value;
+  start->started = &entry->started;
   HANDLE handle = CreateThread(nullptr, 4096, Trampoline, start, 0, nullptr);
   if (!handle) {
     HeapFree(GetProcessHeap(), 0, start);
@@ -304,7 +324,14 @@ void StopThread(int32_t thread) {
   HANDLE handle = FindRunning(thread);
   if (thread == 0) ReportError("NullArgument", "Thread");
   else if (!handle) ReportLibraryError(&ThreadLibrary, "InvalidThread");
-  if (handle) TerminateThread(handle, 0);
+  if (handle) {
+    // A thread killed inside its start-up would leave the loader lock taken
+    // and no further thread could start: let it reach its procedure first.
+    for (int i = 0; i < 2000 && !EntryStarted(thread); ++i) {
+      if (WaitForSingleObject(handle, 1) == WAIT_OBJECT_0) break;
+    }
+    TerminateThread(handle, 0);
+  }
   EnterCriticalSection(&g_listLock);
   for (ThreadEntry** link = &g_threads; *link; link = &(*link)->next) {
     ThreadEntry* e = *link;

@@ -224,14 +224,43 @@ void EnsureCatalogLocked(int catalog) {
   else LoadCatalogLocked("Debugger.catalog", "KX_Debugger", DebuggerCatalog);
 }
 
+// The conversions of a printf format, in order ("%%" skipped); "n" when the
+// text holds a %n.  Reports format catalog texts with the caller's
+// arguments, so a replacement text must ask for the same ones.
+std::string Conversions(const char* text) {
+  std::string kinds;
+  for (const char* c = text; *c; ++c) {
+    if (*c != '%') continue;
+    ++c;
+    if (*c == '%') continue;
+    while (*c && std::strchr("-+ #0123456789.*hlLqjzt", *c)) {
+      if (*c == '*') kinds += '*';
+      ++c;
+    }
+    if (!*c) break;
+    char k = *c;
+    if (std::strchr("diouxXc", k)) k = 'i';
+    else if (std::strchr("eEfgGaA", k)) k = 'f';
+    kinds += k;
+  }
+  return kinds;
+}
+
 const char* LookupLocked(Group* g, const char* key) {
-  for (const Pair& p : g->loaded) {
-    if (lstrcmpiA(p.key, key) == 0) return p.text;
-  }
+  const char* builtIn = nullptr;
   for (const Pair& p : g->defaults) {
-    if (lstrcmpiA(p.key, key) == 0) return p.text;
+    if (lstrcmpiA(p.key, key) == 0) {
+      builtIn = p.text;
+      break;
+    }
   }
-  return NotFound;
+  for (const Pair& p : g->loaded) {
+    if (lstrcmpiA(p.key, key) != 0) continue;
+    std::string wanted = builtIn ? Conversions(builtIn) : std::string();
+    if (Conversions(p.text) == wanted) return p.text;
+    break;  // a text asking for other arguments than the program passes is not used
+  }
+  return builtIn ? builtIn : NotFound;
 }
 
 }  // namespace

@@ -171,7 +171,7 @@ int ConsoleError(const ReportDetails& report, int state) {
     case 1:  // ignore
       return StateRunning;
     case 2:  // console
-      if (StdinIsTerminal() && g_consoleLoop) return g_consoleLoop(report.line, state, nullptr);
+      if (StdinIsTerminal()) return g_consoleLoop ? g_consoleLoop(report.line, state, nullptr) : StateRunning;
       PrintNotTerminal(out, false);
       ExitProgram(1);
     case 3:  // exit

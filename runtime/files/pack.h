@@ -24,8 +24,10 @@ using PackCallback = void (*)(const char* name, float percent);
 // 1 when the file's data was stored; 0 when the file could not be dated or
 // opened, the archive could not be opened, or the file is empty (the entry
 // is then stored without data); a negative zip error code when the entry
-// could not be started.  Naming: 1 = whole source path, 2 = path without its
-// folder part, other = file part only.
+// could not be started.  Naming: 1 = whole source path, 2 = the source path
+// with every occurrence of the base folder removed (the file's folder here,
+// the packed folder for PackFolder: paths relative to it), other = file part
+// only.
 int PackFile(const char* archive, const char* file, int naming);
 
 // folderWithPattern: a folder path followed by a file pattern ("C:\x\*.*").

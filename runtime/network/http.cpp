@@ -124,7 +124,9 @@ Span FindUrlQuery(const char* url) {
   const char* urlEnd = url + strlen(url);
   const char* question = FindByte(url, urlEnd, '?');
   if (question == nullptr) return Span{nullptr, 0};
-  const char* hash = FindByte(question + 1, urlEnd, '#');
+  // A "?" after the first "#" belongs to the fragment: there is no query.
+  const char* hash = FindByte(url, urlEnd, '#');
+  if (hash != nullptr && hash < question) return Span{nullptr, 0};
   return MakeSpan(question + 1, hash ? hash : urlEnd);
 }
 
@@ -301,12 +303,6 @@ namespace {
 
 using namespace http;
 
-// Whole seconds, the clock of every network time-out.  A time-out of N lasts
-// while the difference of two readings is at most N, so it ends after N to
-// N+1 real seconds and a short pause at a second's edge is never taken for
-// the end of a body.
-int32_t Now() { return NetworkSeconds(); }
-
 char* CopyOf(Span span) {
   char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, span.length + 1));
   if (text == nullptr) return nullptr;
@@ -321,8 +317,11 @@ void Release(void* block) {
 
 int32_t SendAll(NetworkConnection* connection, const char* bytes, int32_t length,
                 int32_t timeout) {
-  int32_t start = Now();
-  while (Now() - start <= timeout) {
+  // Time-outs run on the network layer's whole-second clock: one of N ends
+  // after N to N+1 real seconds, so a short pause at a second's edge is never
+  // taken for the end of a body.
+  int32_t start = NetworkSeconds();
+  while (!NetworkTimedOut(start, timeout)) {
     int32_t sent = SendData(connection, bytes, length);
     if (sent < 0) {
       Sleep(50);
@@ -335,34 +334,49 @@ int32_t SendAll(NetworkConnection* connection, const char* bytes, int32_t length
   return 0;
 }
 
-// A closed connection shows no bytes ready, like a quiet one; it also reads
-// as readable, which a quiet one does not.  Nothing more can come then, so
-// there is no point in waiting for the time-out.
-int32_t PeerClosed(NetworkConnection* connection) {
-  SOCKET s = static_cast<SOCKET>(ConnectionSocket(connection));
-  if (s == 0) return 0;
+// The receiving side of a request.  ready counts bytes the socket announced
+// and that are not read yet: reading them cannot block, so pieces are read
+// without asking the socket again until they are used up.
+struct Reader {
+  NetworkConnection* connection;
+  int32_t ready;
+};
+
+// Waits up to ms for the socket to turn readable: 1 when it did.
+int32_t WaitReadable(uintptr_t socket, int32_t ms) {
   fd_set readable;
   FD_ZERO(&readable);
-  FD_SET(s, &readable);
-  timeval now{0, 0};
-  return select(0, &readable, nullptr, nullptr, &now) == 1 && AvailableBytes(s) == 0;
+  FD_SET(static_cast<SOCKET>(socket), &readable);
+  timeval wait{0, ms * 1000};
+  return select(0, &readable, nullptr, nullptr, &wait) == 1;
 }
 
 // One read of at most size bytes once data is there; 0 when nothing came in
-// time or the read failed.
-int32_t ReceiveSome(NetworkConnection* connection, char* buffer, int32_t size, int32_t timeout) {
-  int32_t start = Now();
-  while (Now() - start <= timeout) {
-    // A file marker is only a peculiar first 8 bytes; for HTTP it is body data.
-    int32_t event = ConnectionEvent(connection);
-    if (event == NetworkEventData || event == NetworkEventFile) {
-      int32_t received = ReceiveData(connection, buffer, size);
-      return received < 0 ? 0 : received;
+// time, the peer closed or the read failed.  The poll pauses up to 100 ms
+// between looks, but wakes as soon as bytes arrive.
+int32_t ReceiveSome(Reader* reader, char* buffer, int32_t size, int32_t timeout) {
+  uintptr_t socket = ConnectionSocket(reader->connection);
+  if (reader->ready <= 0) {
+    int32_t start = NetworkSeconds();
+    for (;;) {
+      // Bytes are bytes here: a leading "KXMGSFLE" is body data, not the
+      // connection layer's file marker.
+      reader->ready = AvailableBytes(socket);
+      if (reader->ready > 0) break;
+      if (NetworkTimedOut(start, timeout)) return 0;
+      // Readable with nothing to read: the peer closed (or reset) the
+      // connection, so nothing more can come and there is no point in
+      // waiting for the time-out.
+      if (WaitReadable(socket, 100) && AvailableBytes(socket) == 0) return 0;
     }
-    if (PeerClosed(connection)) return 0;
-    Sleep(100);
   }
-  return 0;
+  int32_t received = ReceiveData(reader->connection, buffer, size < reader->ready ? size : reader->ready);
+  if (received <= 0) {
+    reader->ready = 0;
+    return 0;
+  }
+  reader->ready -= received;
+  return received;
 }
 
 struct Request {
@@ -371,6 +385,7 @@ struct Request {
   int32_t port;
   char* buffer;
   NetworkConnection* connection;
+  Reader reader;
 };
 
 void EndRequest(Request* r) {
@@ -395,6 +410,7 @@ int32_t BeginRequest(Request* r, const char* url, int32_t bufferSize) {
   r->buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
   if (r->buffer == nullptr) return 0;
   r->connection = OpenTcpConnection(r->host, r->port & 0xFFFF);
+  r->reader = Reader{r->connection, 0};
   return r->connection != nullptr;
 }
 
@@ -415,7 +431,7 @@ constexpr int32_t PieceSize = 1024;
 // The longest header text a header query returns.
 constexpr int32_t HeaderTextLength = 1023;
 
-int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, char* buffer,
+int32_t ReceiveBody(Reader* reader, const ResponseHead& head, char* buffer,
                     const char* available, int32_t availableCount, Output* out) {
   if (head.contentLength >= 0) {
     int32_t remaining = head.contentLength;
@@ -423,7 +439,7 @@ int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, cha
     if (!WriteToFile(out, available, n)) return 0;
     remaining -= n;
     while (remaining > 0) {
-      n = ReceiveSome(connection, buffer, remaining < PieceSize ? remaining : PieceSize, 10);
+      n = ReceiveSome(reader, buffer, remaining < PieceSize ? remaining : PieceSize, 10);
       if (n <= 0) break;
       if (!WriteToFile(out, buffer, n)) return 0;
       remaining -= n;
@@ -435,7 +451,7 @@ int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, cha
     StartChunkDecoder(&decoder);
     if (!FeedChunkDecoder(&decoder, available, availableCount, WriteToFile, out)) return 0;
     while (decoder.state != ChunkDone) {
-      int32_t n = ReceiveSome(connection, buffer, PieceSize, 10);
+      int32_t n = ReceiveSome(reader, buffer, PieceSize, 10);
       if (n <= 0) return 0;  // ended before the last chunk
       if (!FeedChunkDecoder(&decoder, buffer, n, WriteToFile, out)) return 0;
     }
@@ -444,7 +460,7 @@ int32_t ReceiveBody(NetworkConnection* connection, const ResponseHead& head, cha
   // No length: the body runs until the server stops sending.
   if (!WriteToFile(out, available, availableCount)) return 0;
   for (;;) {
-    int32_t n = ReceiveSome(connection, buffer, PieceSize, 1);
+    int32_t n = ReceiveSome(reader, buffer, PieceSize, 1);
     if (n <= 0) return 1;
     if (!WriteToFile(out, buffer, n)) return 0;
   }
@@ -465,7 +481,7 @@ int32_t Download(const char* url, const char* fileName) {
     for (;;) {
       int32_t room = MaxHeadLength - received;
       if (room <= 0) break;
-      int32_t n = ReceiveSome(r.connection, r.buffer + received, room < PieceSize ? room : PieceSize, 10);
+      int32_t n = ReceiveSome(&r.reader, r.buffer + received, room < PieceSize ? room : PieceSize, 10);
       if (n <= 0) break;
       received += n;
       r.buffer[received] = 0;
@@ -479,7 +495,7 @@ int32_t Download(const char* url, const char* fileName) {
         Output out{file};
         // The body bytes that came with the head are written before the
         // buffer is reused for receiving.
-        result = ReceiveBody(r.connection, head, r.buffer, r.buffer + head.bodyOffset,
+        result = ReceiveBody(&r.reader, head, r.buffer, r.buffer + head.bodyOffset,
                              received - head.bodyOffset, &out);
         if (!CloseHandle(file)) result = 0;
       }
@@ -498,11 +514,13 @@ int32_t QueryHeader(const char* url, char* header) {
     if (SendAll(r.connection, r.buffer, length, 30)) {
       // Up to the empty line, or as much of it as fits.
       while (received < HeaderTextLength) {
-        int32_t n = ReceiveSome(r.connection, header + received, HeaderTextLength - received, 30);
+        int32_t n = ReceiveSome(&r.reader, header + received, HeaderTextLength - received, 30);
         if (n <= 0) break;
         received += n;
         header[received] = 0;
-        if (strstr(header, "\r\n\r\n") != nullptr) break;
+        // The same end as a download's head: bare line feeds count, and a
+        // zero byte in a header line does not hide the end.
+        if (ParseResponseHead(header, received).complete) break;
       }
     }
   }

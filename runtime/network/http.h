@@ -11,7 +11,9 @@ namespace kx {
 
 // GET url; the body is written to fileName (created or truncated).  1 when
 // the whole body was written, 0 on any failure.  A status other than 200 or
-// 302 creates no file.
+// 302, or a head that never ends, creates no file; a body that fails later
+// (cut short, a failed write) leaves what had arrived in the file, and only
+// the result tells it from a whole one.
 int32_t HttpDownloadFile(const char* url, const char* fileName);
 
 // The server's response to a HEAD request: status line and header lines with

@@ -272,6 +272,16 @@ TEST_F(Layout, JoinSkipsAMissingPartAndCopiesAnOversizedOneWhole) {
   EXPECT_TRUE(Lesen(temp_ + "Teile.zip") == eins + drei);
 }
 
+TEST_F(Layout, JoinThatCannotCreateTheArchiveKeepsTheParts) {
+  ASSERT_EQ(Aufteilen(Archivbytes(1200000)), 1);
+  Empfangen(2);
+  Setzen(&Speicherort, temp_ + "fehlt\\Urlaub");  // a folder that does not exist
+
+  EXPECT_EQ(Teile_Zusammenfuegen(), 0);
+  EXPECT_TRUE(Existiert(S(Ordner.TempEmpfangOrdnerPfad) + "\\1.quon"));
+  EXPECT_TRUE(Existiert(S(Ordner.TempEmpfangOrdnerPfad) + "\\2.quon"));
+}
+
 TEST_F(Layout, AccessFileHoldsFourBase64LinesAndReadsBack) {
   ASSERT_EQ(Zugangsdatei_Schreiben("127.0.0.1", "localhost", "hans", "Gr\xFC\xDF" "e!"), ZugangGespeichert);
   EXPECT_EQ(Lesen(S(Templog) + "Hash.txt"), "MTI3LjAuMC4x\r\nbG9jYWxob3N0\r\naGFucw==\r\nR3L832Uh\r\n");

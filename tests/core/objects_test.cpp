@@ -292,6 +292,26 @@ TEST(ThreadExitWatchers, TheSixtyThirdWatchedThreadStartsASecondWatcher) {
   CloseHandle(registered);
 }
 
+TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
+  if (g_partOffset < 0) g_partOffset = kx::RegisterThreadRecord(sizeof(Part), InitPart, FreePart);
+  for (int tries = 0; tries < 500 && kx::ThreadExitWatcherCount() != 0; ++tries) Sleep(10);
+  ASSERT_EQ(kx::ThreadExitWatcherCount(), 0);
+  static std::atomic<int> ran{0};
+  ran = 0;
+  HANDLE t = Spawn([](void*) -> DWORD {
+    kx::AddThreadExitCleanup([](void*) {
+      // Runs on the watcher thread, which then gets a part of its own.
+      if (kx::GetThreadRecord(g_partOffset)) ++ran;
+    }, nullptr);
+    return 0;
+  }, nullptr);
+  WaitForSingleObject(t, 5000);
+  CloseHandle(t);
+  for (int tries = 0; tries < 500 && (ran == 0 || kx::ThreadExitWatcherCount() != 0); ++tries) Sleep(10);
+  EXPECT_EQ(ran.load(), 1);
+  EXPECT_EQ(kx::ThreadExitWatcherCount(), 0);
+}
+
 TEST(ThreadExitWatchers, CleanupsOfOneThreadRunMostRecentFirst) {
   InitializeCriticalSection(&g_orderLock);
   g_order.clear();

@@ -127,7 +127,9 @@ TEST_F(CatalogFiles, LoadedTextsWinAndMissingKeysFallBack) {
   // An accepted file of another name, found by the tree search.
   WriteFile(root + "\\Catalogs\\deep\\mine.txt",
             "; comment\r\n[ LanguageInfo ]\r\n  Language = \r\nApplication=kx_libraries\r\n\r\n"
-            "[Common]\r\n\tNoObject =  Das %s ist nicht da. \r\n[Thread]\r\nInvalidThread=Kein Thread.\r\n");
+            "[Common]\r\n\tNoObject =  Das %s ist nicht da. \r\n[Thread]\r\nInvalidThread=Kein Thread.\r\n"
+            "[Common]\r\nHighNumber = %s %s %s %n\r\nNullLength = %i\r\nNullBuffer = Puffer ist 0 (100%%).\r\n"
+            "[Neu]\r\nEigen = Eigener Text\r\n");
   WriteFile(root + "\\Catalogs\\Debugger.catalog",
             "[LanguageInfo]\nApplication = KX_Debugger\nLanguage=\n[Debugger]\nWarning=Warnung\n");
   kx::SetInstallPath((root + "\\").c_str());
@@ -141,6 +143,13 @@ TEST_F(CatalogFiles, LoadedTextsWinAndMissingKeysFallBack) {
   EXPECT_STREQ(kx::LibraryText(&kx::ThreadLibrary, "Nothing"), "### String not found ###");
   EXPECT_STREQ(kx::CatalogText("Debugger", "Warning"), "Warnung");
   EXPECT_STREQ(kx::CatalogText("Debugger", "StackEmpty"), "The Stack is empty.");
+  // Replacements asking for other printf arguments than the built-in text are
+  // not used; groups only a file has are found.
+  EXPECT_STREQ(kx::CatalogText("Common", "HighNumber"),
+               "%s object number is very high (over %i), are You sure of that ?");
+  EXPECT_STREQ(kx::CatalogText("Common", "NullLength"), "The specified length is 0.");
+  EXPECT_STREQ(kx::CatalogText("Common", "NullBuffer"), "Puffer ist 0 (100%%).");
+  EXPECT_STREQ(kx::CatalogText("Neu", "Eigen"), "Eigener Text");
 
   kxtest::ReportRecorder recorder;
   kx::SetWarningMode(2);

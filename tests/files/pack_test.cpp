@@ -486,3 +486,25 @@ TEST_F(Packer, EntryNamesInTheOemCodePage) {
   EXPECT_EQ(kx::UnpackArchive(archive.c_str(), "gr*.txt", out.c_str(), 0), 1);
   EXPECT_EQ(ReadText(out + "\\" + umlauts), "oem");
 }
+
+TEST_F(Packer, PackFolderCallsBackOnlyForFilesWithData) {
+  const std::string src = dir / "cbsrc\\";
+  CreateDirectoryA(src.c_str(), nullptr);
+  CreateDirectoryA((src + "sub").c_str(), nullptr);
+  WriteText(src + "a.txt", std::string(150000, 'a'));
+  WriteText(src + "empty.txt", "");
+  WriteText(src + "sub\\b.txt", "b");
+  kx::SetPackCallback(CallbackLog::Record);
+  ASSERT_EQ(kx::PackFolder((dir / "cb.zip").c_str(), (src + "*.*").c_str(), 2, 2), 2);
+  // Per file with data: one call per block with the source path, then ("", 100).
+  std::vector<std::pair<std::string, float>> a = {
+      {src + "a.txt", static_cast<float>(102400.0 / 150000.0 * 100.0)}, {src + "a.txt", 100.0f}, {"", 100.0f}};
+  std::vector<std::pair<std::string, float>> b = {{src + "sub\\b.txt", 100.0f}, {"", 100.0f}};
+  std::vector<std::pair<std::string, float>> ab = a, ba = b;
+  ab.insert(ab.end(), b.begin(), b.end());
+  ba.insert(ba.end(), a.begin(), a.end());
+  std::string seen;
+  for (const auto& [name, percent] : CallbackLog::calls)
+    seen += name + " " + std::to_string(percent) + "\n";
+  EXPECT_TRUE(CallbackLog::calls == ab || CallbackLog::calls == ba) << seen;
+}

@@ -192,6 +192,14 @@ TEST_F(Scripted, HeadAnswerIsCutAt1023Bytes) {
   EXPECT_EQ(Header(server.Url("/")), answer.substr(0, 1023));
 }
 
+TEST_F(Scripted, HeadAnswerWithBareLineFeedsEndsAtItsEmptyLine) {
+  // The server keeps the connection open: the empty line ends the answer.
+  std::string answer = "HTTP/1.0 200 OK\nServer: plain\n\n";
+  ScriptedServer server({{answer}}, 3000);
+  EXPECT_EQ(Header(server.Url("/")), answer);
+  EXPECT_FALSE(server.closed());
+}
+
 // ---- bodies -------------------------------------------------------------
 
 TEST_F(Scripted, ZeroLengthBodyGivesEmptyFile) {
@@ -242,6 +250,16 @@ TEST_F(Scripted, LengthWinsOverChunkedAndOverExtraBytes) {
   ASSERT_EQ(Download(server), 1);
   EXPECT_FALSE(server.closed());
   EXPECT_EQ(ReadAll(out_), "3\r\nab");
+}
+
+TEST_F(Scripted, BytesBeyondTheLengthInLaterReadsAreNotWritten) {
+  std::string body(3000, 'b');
+  ScriptedServer server({{std::string(OkHead) + "Content-Length: 3000\r\n\r\n"},
+                         {body + std::string(5000, 'X'), 200}},
+                        1500);
+  ASSERT_EQ(Download(server), 1);
+  EXPECT_FALSE(server.closed());
+  EXPECT_EQ(ReadAll(out_), body);
 }
 
 TEST_F(Scripted, OtherTransferEncodingLeavesTheBodyToTheLength) {

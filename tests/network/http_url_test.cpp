@@ -40,6 +40,13 @@ TEST(UrlPart, SplitsHostPortAndPath) {
       {"http://example.org/?q", "example.org", "(null)", "(null)", "?q", 80},
       {"http://example.org:/x", "example.org", "(null)", "x", "x", 80},
       {"http://:8080/x", "(null)", "8080", "x", "x", 8080},
+      // The port text runs to the next "/" or the end, "?" included.
+      {"http://example.org:8080?q=1", "example.org", "8080?q=1", "(null)", "(null)", 8080},
+      {"http://u:p@example.org", "example.org", "(null)", "(null)", "(null)", 80},
+      {"http://@example.org:90/", "example.org", "90", "(null)", "(null)", 90},
+      {"http://example.org:1:2/x", "example.org", "1:2", "x", "x", 1},
+      {"http://example.org//x", "example.org", "(null)", "/x", "/x", 80},
+      {"http://example.org/a?b/c", "example.org", "(null)", "a", "a?b/c", 80},
       // An "@" in the path or query names no user.
       {"http://example.org/mail?to=a@b.example", "example.org", "(null)", "mail", "mail?to=a@b.example", 80},
       // Without "://" there is no host; the search is case-sensitive text.
@@ -95,6 +102,19 @@ TEST(UrlPart, QueryParametersAndFragment) {
   EXPECT_EQ(Text(kx::http::FindUrlParameter("http://h/p?x=1#f", "x")), "1");
 
   EXPECT_EQ(Text(kx::http::FindUrlQuery("http://h/p#f")), "(null)");
+  // A "?" inside the fragment starts no query.
+  EXPECT_EQ(Text(kx::http::FindUrlQuery("http://h/p#f?x=1")), "(null)");
+  EXPECT_EQ(Text(kx::http::FindUrlParameter("http://h/p#f?x=1", "x")), "(null)");
+  EXPECT_EQ(Text(kx::http::FindUrlFragment("http://h/p#f?x=1")), "f?x=1");
+  EXPECT_EQ(Text(kx::http::FindUrlQuery("http://h/p?a=1?b=2#f?c=3")), "a=1?b=2");
+  EXPECT_EQ(Text(kx::http::FindUrlParameter("http://h/p?a=1?b=2", "a")), "1?b=2");
+  // Items without "=", empty items and a value holding "=".
+  EXPECT_EQ(Text(kx::http::FindUrlParameter("http://h/p?&&x&x=5", "x")), "5");
+  EXPECT_EQ(Text(kx::http::FindUrlParameter("http://h/p?k=a=b&z=1", "k")), "a=b");
+  EXPECT_EQ(Text(kx::http::FindUrlParameter("http://h/p?xk=1&k=2", "k")), "2");
+  // No scheme: the query and fragment are still found in the text.
+  EXPECT_EQ(Text(kx::http::FindUrlQuery("p?q=1#f")), "q=1");
+  EXPECT_EQ(Text(kx::http::FindUrlFragment("p?q=1#f")), "f");
   EXPECT_EQ(Text(kx::http::FindUrlQuery("http://h/p?")), "(null)");
   EXPECT_EQ(Text(kx::http::FindUrlFragment("http://h/p?x")), "(null)");
   EXPECT_EQ(Text(kx::http::FindUrlFragment("http://h/p#")), "(null)");
