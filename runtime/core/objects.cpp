@@ -308,6 +308,7 @@ DWORD g_tlsSlot = TLS_OUT_OF_INDEXES;
 struct ThreadBlock {
   int32_t size;
   char* parts;
+  bool unwatched;  // no exit cleanup frees it (a watcher thread's own block)
 };
 
 char* PartsOf(ThreadBlock* block) { return block->parts; }
@@ -379,7 +380,7 @@ void* GetThreadRecord(int32_t offset) {
       return nullptr;
     }
     TlsSetValue(g_tlsSlot, block);
-    AddThreadExitCleanup(FreeThreadBlock, block);
+    block->unwatched = !AddThreadExitCleanup(FreeThreadBlock, block);
   } else if (offset >= block->size) {
     // A part registered after this thread made its block.
     GrowThreadBlock(block, g_recordSize, true);
@@ -468,6 +469,17 @@ DWORD WINAPI WatcherThread(void* parameter) {
     }
     if (last) {
       HeapFree(GetProcessHeap(), 0, watcher);
+      // A cleanup that needed a per-thread part while this watcher was
+      // listed gave it a block that no watcher frees (a watcher cannot watch
+      // itself): free it here.  (Cleanups of the last slot run after the
+      // unlink, so a block made then is watched by another watcher.)
+      if (g_tlsSlot != TLS_OUT_OF_INDEXES) {
+        ThreadBlock* own = static_cast<ThreadBlock*>(TlsGetValue(g_tlsSlot));
+        if (own && own->unwatched) {
+          TlsSetValue(g_tlsSlot, nullptr);
+          FreeThreadBlock(own);
+        }
+      }
       return 0;
     }
   }

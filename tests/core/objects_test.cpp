@@ -339,6 +339,7 @@ TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
   ASSERT_EQ(kx::ThreadExitWatcherCount(), 0);
   static std::atomic<int> ran{0};
   ran = 0;
+  int freedBefore = g_partsFreed;
   HANDLE t = Spawn([](void*) -> DWORD {
     kx::AddThreadExitCleanup([](void*) {
       // Runs on the watcher thread, which then gets a part of its own.
@@ -351,6 +352,55 @@ TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
   for (int tries = 0; tries < 500 && (ran == 0 || kx::ThreadExitWatcherCount() != 0); ++tries) Sleep(10);
   EXPECT_EQ(ran.load(), 1);
   EXPECT_EQ(kx::ThreadExitWatcherCount(), 0);
+  // The watcher's own part is freed once, after the watcher ended.
+  for (int tries = 0; tries < 500 && g_partsFreed == freedBefore; ++tries) Sleep(10);
+  Sleep(50);
+  EXPECT_EQ(g_partsFreed - freedBefore, 1);
+}
+
+// The same while the watcher still watches another thread: it cannot watch
+// itself, so it frees its own part when it ends.
+TEST(ThreadExitWatchers, AWatcherFreesItsOwnPartWhenItEnds) {
+  if (g_partOffset < 0) g_partOffset = kx::RegisterThreadRecord(sizeof(Part), InitPart, FreePart);
+  for (int tries = 0; tries < 500 && kx::ThreadExitWatcherCount() != 0; ++tries) Sleep(10);
+  ASSERT_EQ(kx::ThreadExitWatcherCount(), 0);
+  Sleep(50);  // the last watcher's cleanups run after it left the list
+  static std::atomic<int> ran{0};
+  ran = 0;
+  int freedBefore = g_partsFreed;
+  HANDLE hold = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE registered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  struct Events { HANDLE hold, registered; } events{hold, registered};
+  HANDLE keeper = Spawn([](void* p) -> DWORD {
+    auto* e = static_cast<Events*>(p);
+    kx::AddThreadExitCleanup([](void*) {}, nullptr);
+    SetEvent(e->registered);
+    WaitForSingleObject(e->hold, 10000);
+    return 0;
+  }, &events);
+  ASSERT_EQ(WaitForSingleObject(registered, 5000), WAIT_OBJECT_0);
+  HANDLE t = Spawn([](void*) -> DWORD {
+    kx::AddThreadExitCleanup([](void*) {
+      if (kx::GetThreadRecord(g_partOffset)) ++ran;
+    }, nullptr);
+    return 0;
+  }, nullptr);
+  WaitForSingleObject(t, 5000);
+  CloseHandle(t);
+  for (int tries = 0; tries < 500 && ran == 0; ++tries) Sleep(10);
+  EXPECT_EQ(ran.load(), 1);
+  EXPECT_EQ(kx::ThreadExitWatcherCount(), 1);
+  SetEvent(hold);
+  WaitForSingleObject(keeper, 5000);
+  CloseHandle(keeper);
+  for (int tries = 0; tries < 500 && (kx::ThreadExitWatcherCount() != 0 || g_partsFreed == freedBefore); ++tries) {
+    Sleep(10);
+  }
+  Sleep(50);
+  EXPECT_EQ(kx::ThreadExitWatcherCount(), 0);
+  EXPECT_EQ(g_partsFreed - freedBefore, 1);
+  CloseHandle(hold);
+  CloseHandle(registered);
 }
 
 TEST(ThreadExitWatchers, CleanupsOfOneThreadRunMostRecentFirst) {
