@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "runtime/debugger/debugger_internal.h"
 #include "runtime/runtime.h"
@@ -155,7 +156,55 @@ bool ReadAnswer(char* buffer, int size) {
   return true;
 }
 
+const char* StateLine(int state) {
+  switch (state) {
+    case StateError: return "  Program State: error\n";
+    case StateCallDebugger: return "  Program State: halted by \"CallDebugger\"\n";
+    case StateProgramEnd: return "  Program State: program ended\n";
+    case StateFatal: return "  Program State: fatal error\n";
+    case StateBreakpoint: return "  Program State: halted by Breakpoint\n";
+    case StateStep: return "  Program State: halted by User\n";
+    default: return "  Program State: unknown\n";
+  }
+}
+
 }  // namespace
+
+void WriteReport(FILE* out, int32_t line, int state) {
+  Print(out, "\n==============================================\n   Korvex Debugger Report");
+  Print(out, "\n==============================================\n\n");
+  Print(out, "[Included source files]\n");
+  const DebugSymbols* symbols = CurrentDebugSymbols();
+  if (symbols && symbols->sourceFiles) {
+    for (int32_t i = 0; i < symbols->sourceFileCount; ++i) {
+      if (symbols->sourceFiles[i]) Print(out, "%s\n", symbols->sourceFiles[i]);
+    }
+  }
+  Print(out, "\n[Program execution information]\n");
+  time_t now = time(nullptr);
+  const char* date = ctime(&now);  // ends with its own line feed
+  Print(out, "%s%s\n\n", date ? date : "\n", GetCommandLineA());
+  Print(out, "[Error information]\n");
+  Print(out, "Current Line: %d\n", LineNumber(line));
+  Print(out, "Current File: %s\n", SourceFileName(line));
+  Print(out, "%s\n", StateLine(state));
+  // Variables, history, registers and the stack need the interactive
+  // console's displays; at an error report none of them is at hand.
+  Print(out, "[Global variables]\n\n");
+  Print(out, "[Execution history]\n\n");
+  Print(out, "[Processor registers]");
+  Print(out, "\n  Cannot display register values at this point.\n\n\n");
+  Print(out, "[Stack contents]\n");
+  Print(out, "Cannot display stack content at this point.\n\n\n");
+  Print(out, "[Arrays]\n\n");
+  Print(out, "[Linked Lists]\n\n");
+  Print(out, "[Environment variables]\n");
+  if (char* environment = GetEnvironmentStringsA()) {
+    for (const char* v = environment; *v; v += strlen(v) + 1) Print(out, "%s\n", v);
+    FreeEnvironmentStringsA(environment);
+  }
+  Print(out, "\n");
+}
 
 int ConsoleError(const ReportDetails& report, int state) {
   FILE* out = Out();
@@ -176,7 +225,8 @@ int ConsoleError(const ReportDetails& report, int state) {
       ExitProgram(1);
     case 3:  // exit
       ExitProgram(1);
-    case 4:  // report: the full report belongs to the interactive console
+    case 4:  // report
+      WriteReport(out, report.line, state);
       ExitProgram(1);
     default:
       break;

@@ -27,6 +27,8 @@ int ConsoleError(const ReportDetails& report, int state);
 void ConsoleWarning(const ReportDetails& report);
 int ConsoleStop(int32_t line, int state, void* registers);
 void ConsoleDebugOutput(int kind, const void* value);
+// The debugger report ("report" error mode) for the current line and state.
+void WriteReport(FILE* out, int32_t line, int state);
 void ConsoleStart();
 void ConsoleEnd();
 

@@ -436,6 +436,35 @@ TEST(ConsoleFrontEnd, TheErrorPromptJudgesTheFirstCharacter) {
   EXPECT_NE(output.find("[Debugger Error]  Pointer is null."), std::string::npos) << output;
 }
 
+TEST(Child, DISABLED_ReportMode) {
+  kx::SetErrorMode(4);
+  kx::ReportError("NullLength");
+  printf("still running\n");
+}
+
+TEST(ConsoleFrontEnd, ReportModeWritesTheReportAndEndsWithCodeOne) {
+  std::string output;
+  SetEnvironmentVariableA("KX_CHILD_MARK", "seen");
+  EXPECT_EQ(RunChild("Child.DISABLED_ReportMode", output), 1) << output;
+  SetEnvironmentVariableA("KX_CHILD_MARK", nullptr);
+  size_t error = output.find("[Debugger Error]  The specified length is 0.\n[Debugger Error]  File:  (Line: 1)\n");
+  size_t report = output.find("\n==============================================\n   Korvex Debugger Report"
+                              "\n==============================================\n\n[Included source files]\n");
+  ASSERT_NE(error, std::string::npos) << output;
+  ASSERT_NE(report, std::string::npos) << output;
+  EXPECT_LT(error, report);
+  EXPECT_NE(output.find("[Error information]\nCurrent Line: 1\nCurrent File: \n  Program State: error\n"),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find("\n  Cannot display register values at this point.\n\n\n[Stack contents]\n"),
+            std::string::npos)
+      << output;
+  size_t environment = output.find("[Environment variables]\n");
+  ASSERT_NE(environment, std::string::npos) << output;
+  EXPECT_NE(output.find("KX_CHILD_MARK=seen\n", environment), std::string::npos) << output;
+  EXPECT_EQ(output.find("still running"), std::string::npos) << output;
+}
+
 TEST(ConsoleFrontEnd, ExitModeEndsWithCodeOne) {
   std::string output;
   EXPECT_EQ(RunChild("Child.DISABLED_ExitMode", output), 1) << output;
