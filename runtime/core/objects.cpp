@@ -90,7 +90,9 @@ bool AddBlock(ObjectTable* table) {
   if (table->newestBlock) table->newestBlock->next = block;
   else table->firstBlock = block;
   table->newestBlock = block;
-  table->capacity += table->entriesPerBlock;
+  // FindObject reads the capacity without the lock: the grown capacity may
+  // only be seen once the block is linked (a full barrier keeps the order).
+  InterlockedExchange(reinterpret_cast<volatile LONG*>(&table->capacity), table->capacity + table->entriesPerBlock);
   return true;
 }
 
