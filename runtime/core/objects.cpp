@@ -195,6 +195,8 @@ void* FindObject(ObjectTable* table, intptr_t object) {
   }
   if (uintptr_t(object) < LowestAddress + sizeof(DynamicHeader) || (object & 3) != 0) return nullptr;
   if (uintptr_t(object) < table->dynamicLow || uintptr_t(object) > table->dynamicHigh) return nullptr;
+  // A freed identity still names mapped memory (the table's spare records),
+  // whose owner field reads nullptr and whose record reads zero.
   DynamicHeader* header = HeaderOf(object);
   if (header->table != table) return nullptr;
   void* record = RecordOf(header);
