@@ -387,29 +387,33 @@ int WarnOrReport(const char* key, const char* message) {
   return StateRunning;
 }
 
+// A key of group "Common" formatted with the arguments, reported as an error
+// or through the warning mode; the thread's last error code survives it.
+int ReportCommon(bool warning, const char* key, va_list args) {
+  DWORD error = GetLastError();
+  char text[MessageSize];
+  vsnprintf(text, sizeof text, CatalogText("Common", key), args);
+  SetLastError(error);
+  int state = warning ? WarnOrReport(key, text) : ReportKeyed(ReportKindError, "Common", key, text);
+  SetLastError(error);
+  return state;
+}
+
 }  // namespace
 
 int ReportError(const char* key, ...) {
-  DWORD error = GetLastError();
-  char text[MessageSize];
   va_list args;
   va_start(args, key);
-  vsnprintf(text, sizeof text, CatalogText("Common", key), args);
+  int state = ReportCommon(false, key, args);
   va_end(args);
-  SetLastError(error);
-  return ReportKeyed(ReportKindError, "Common", key, text);
+  return state;
 }
 
 int ReportWarning(const char* key, ...) {
-  DWORD error = GetLastError();
-  char text[MessageSize];
   va_list args;
   va_start(args, key);
-  vsnprintf(text, sizeof text, CatalogText("Common", key), args);
+  int state = ReportCommon(true, key, args);
   va_end(args);
-  SetLastError(error);
-  int state = WarnOrReport(key, text);
-  SetLastError(error);
   return state;
 }
 

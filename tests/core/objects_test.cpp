@@ -153,7 +153,9 @@ TEST(ObjectTableFreed, AStaleDynamicIdentityIsNotFoundAndItsMemoryStaysReadable)
   intptr_t freshId = kx::DynamicIdentity(table, fresh);
   EXPECT_EQ(kx::FindObject(table, freshId), fresh);
   for (intptr_t id : stale) {
-    if (id != freshId) EXPECT_EQ(kx::FindObject(table, id), nullptr);
+    if (id != freshId) {
+      EXPECT_EQ(kx::FindObject(table, id), nullptr);
+    }
   }
   kx::FreeObject(table, freshId);
   EXPECT_EQ(kx::FindObject(table, freshId), nullptr);
