@@ -65,7 +65,7 @@ TEST(LibPng, RejectsDamagedData) {
                                            [](png_structp, png_const_charp) {});
   png_infop info = png_create_info_struct(png);
   MemoryReader reader{damaged.data(), damaged.size(), 0};
-  bool failed = false;
+  volatile bool failed = false;  // set after longjmp
   std::vector<unsigned char> row(9);
   if (setjmp(png_jmpbuf(png)) == 0) {
     png_set_read_fn(png, &reader, ReadFromMemory);
