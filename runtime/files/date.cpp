@@ -69,40 +69,24 @@ int32_t CurrentDate() {
   return MakeDate(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
 }
 
-int32_t YearOf(int32_t date) {
+namespace {
+
+// One field of the date's calendar reading (plus offset), 0 for a date that
+// cannot be read.
+int32_t FieldOf(int32_t date, int tm::*field, int32_t offset = 0) {
   struct tm fields = {};
-  return BreakDown(date, &fields) ? fields.tm_year + 1900 : 0;
+  return BreakDown(date, &fields) ? fields.*field + offset : 0;
 }
 
-int32_t MonthOf(int32_t date) {
-  struct tm fields = {};
-  return BreakDown(date, &fields) ? fields.tm_mon + 1 : 0;
-}
+}  // namespace
 
-int32_t DayOf(int32_t date) {
-  struct tm fields = {};
-  return BreakDown(date, &fields) ? fields.tm_mday : 0;
-}
-
-int32_t HourOf(int32_t date) {
-  struct tm fields = {};
-  return BreakDown(date, &fields) ? fields.tm_hour : 0;
-}
-
-int32_t MinuteOf(int32_t date) {
-  struct tm fields = {};
-  return BreakDown(date, &fields) ? fields.tm_min : 0;
-}
-
-int32_t SecondOf(int32_t date) {
-  struct tm fields = {};
-  return BreakDown(date, &fields) ? fields.tm_sec : 0;
-}
-
-int32_t WeekdayOf(int32_t date) {
-  struct tm fields = {};
-  return BreakDown(date, &fields) ? fields.tm_wday : 0;
-}
+int32_t YearOf(int32_t date) { return FieldOf(date, &tm::tm_year, 1900); }
+int32_t MonthOf(int32_t date) { return FieldOf(date, &tm::tm_mon, 1); }
+int32_t DayOf(int32_t date) { return FieldOf(date, &tm::tm_mday); }
+int32_t HourOf(int32_t date) { return FieldOf(date, &tm::tm_hour); }
+int32_t MinuteOf(int32_t date) { return FieldOf(date, &tm::tm_min); }
+int32_t SecondOf(int32_t date) { return FieldOf(date, &tm::tm_sec); }
+int32_t WeekdayOf(int32_t date) { return FieldOf(date, &tm::tm_wday); }
 
 char* FormatDate(const char* mask, int32_t date, int32_t mark) {
   // The mask may lie in the temporary string buffer, which moves as the

@@ -117,6 +117,26 @@ void CloseServerRecord(intptr_t server) {
   FreeObject(networkTable, server);
 }
 
+// A dotted address as it is, a name through the resolver; INADDR_NONE if
+// neither gives an IPv4 address.
+unsigned long HostAddress(const char* host) {
+  unsigned long address = inet_addr(host);
+  if (address != INADDR_NONE) return address;
+  hostent* entry = gethostbyname(host);
+  if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0]) return INADDR_NONE;
+  memcpy(&address, entry->h_addr_list[0], sizeof address);
+  return address;
+}
+
+bool ConnectTo(SOCKET s, unsigned long address, int port) {
+  sockaddr_in remote;
+  memset(&remote, 0, sizeof remote);
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(static_cast<u_short>(port));
+  remote.sin_addr.s_addr = address;
+  return connect(s, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0;
+}
+
 }  // namespace
 
 // ---- start and end -----------------------------------------------------------
@@ -166,56 +186,26 @@ NetworkConnection* OpenConnection(const char* host, int port, int type) {
   if (port < 0 || port > 65535) return nullptr;
   if (type != NetworkTcp && type != NetworkUdp) return nullptr;
 
+  unsigned long address = HostAddress(host);
+  if (address == INADDR_NONE) return nullptr;
   SOCKET s = socket(AF_INET, type == NetworkTcp ? SOCK_STREAM : SOCK_DGRAM, 0);
   if (s == INVALID_SOCKET) return nullptr;
 
-  unsigned long address = inet_addr(host);
-  if (address == INADDR_NONE) {
-    hostent* entry = gethostbyname(host);
-    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0]) {
-      closesocket(s);
-      return nullptr;
-    }
-    memcpy(&address, entry->h_addr_list[0], sizeof address);
-    if (address == INADDR_NONE) {
-      closesocket(s);
-      return nullptr;
-    }
-  }
-
-  if (type == NetworkTcp) {
-    sockaddr_in remote;
-    memset(&remote, 0, sizeof remote);
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(static_cast<u_short>(port));
-    remote.sin_addr.s_addr = address;
-    if (connect(s, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-      closesocket(s);
-      return nullptr;
-    }
-    NetworkConnection* record = NewRecord();
-    if (!record) {
-      closesocket(s);
-      return nullptr;
-    }
-    record->kind = NetworkTcp;
-    record->socketOrPort = s;
-    return record;
-  }
-
-  if (!SetNonBlocking(s)) {
-    closesocket(s);
-    return nullptr;
-  }
-  NetworkConnection* record = NewRecord();
+  // TCP connects in blocking mode; UDP only needs its socket non-blocking.
+  bool ready = type == NetworkTcp ? ConnectTo(s, address, port) : SetNonBlocking(s);
+  NetworkConnection* record = ready ? NewRecord() : nullptr;
   if (!record) {
     closesocket(s);
     return nullptr;
   }
-  record->kind = NetworkUdp;
-  record->address = address;
-  record->socketOrPort = static_cast<uintptr_t>(port);
-  record->ownSocket = s;
+  record->kind = type;
+  if (type == NetworkTcp) {
+    record->socketOrPort = s;
+  } else {
+    record->address = address;
+    record->socketOrPort = static_cast<uintptr_t>(port);
+    record->ownSocket = s;
+  }
   return record;
 }
 

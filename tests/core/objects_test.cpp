@@ -19,6 +19,16 @@ DWORD WINAPI SpawnEntry(void* p) {
   delete static_cast<SpawnArgs*>(p);
   return a.fn(a.arg);
 }
+// Polls the condition every 10 ms for up to 5 s; true once it holds.
+template <class Condition>
+bool WaitFor(Condition done) {
+  for (int tries = 0; tries < 500; ++tries) {
+    if (done()) return true;
+    Sleep(10);
+  }
+  return done();
+}
+
 HANDLE Spawn(DWORD (*fn)(void*), void* arg) {
   return CreateThread(nullptr, 0, SpawnEntry, new SpawnArgs{fn, arg}, 0, nullptr);
 }
@@ -241,7 +251,7 @@ TEST(ThreadRecords, PartsAreMadeOnFirstUseAndFreedAfterTheThreadEnds) {
   GetExitCodeThread(t, &code);
   CloseHandle(t);
   EXPECT_EQ(code, 0u);
-  for (int i = 0; i < 500 && g_partsFreed == 0; ++i) Sleep(10);
+  WaitFor([] { return g_partsFreed != 0; });
   Sleep(50);
   EXPECT_EQ(g_partsFreed.load(), 1);
   // The main thread's own part is untouched.
@@ -290,7 +300,7 @@ void OrderCleanup(void* value) {
 TEST(ThreadExitWatchers, TheSixtyThirdWatchedThreadStartsASecondWatcher) {
   for (auto& c : g_cleanups) c = 0;
   // Watchers of earlier tests end once their threads' cleanups ran.
-  for (int tries = 0; tries < 500 && kx::ThreadExitWatcherCount() != 0; ++tries) Sleep(10);
+  WaitFor([] { return kx::ThreadExitWatcherCount() == 0; });
   int before = kx::ThreadExitWatcherCount();
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE registered = CreateSemaphoreA(nullptr, 0, 100, nullptr);
@@ -320,16 +330,16 @@ TEST(ThreadExitWatchers, TheSixtyThirdWatchedThreadStartsASecondWatcher) {
     ASSERT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
     CloseHandle(t);
   }
-  bool all = false;
-  for (int tries = 0; tries < 500 && !all; ++tries) {
-    all = true;
-    for (int i = 0; i < Threads; ++i) all = all && g_cleanups[i] == 1;
-    if (!all) Sleep(10);
-  }
+  WaitFor([] {
+    for (int i = 0; i < Threads; ++i) {
+      if (g_cleanups[i] != 1) return false;
+    }
+    return true;
+  });
   Sleep(100);
   for (int i = 0; i < Threads; ++i) EXPECT_EQ(g_cleanups[i].load(), 1) << i;
   // Watchers whose threads have all ended go away.
-  for (int tries = 0; tries < 500 && kx::ThreadExitWatcherCount() != before; ++tries) Sleep(10);
+  WaitFor([&] { return kx::ThreadExitWatcherCount() == before; });
   EXPECT_EQ(kx::ThreadExitWatcherCount(), before);
   CloseHandle(release);
   CloseHandle(registered);
@@ -337,7 +347,7 @@ TEST(ThreadExitWatchers, TheSixtyThirdWatchedThreadStartsASecondWatcher) {
 
 TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
   if (g_partOffset < 0) g_partOffset = kx::RegisterThreadRecord(sizeof(Part), InitPart, FreePart);
-  for (int tries = 0; tries < 500 && kx::ThreadExitWatcherCount() != 0; ++tries) Sleep(10);
+  WaitFor([] { return kx::ThreadExitWatcherCount() == 0; });
   ASSERT_EQ(kx::ThreadExitWatcherCount(), 0);
   static std::atomic<int> ran{0};
   ran = 0;
@@ -351,11 +361,11 @@ TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
   }, nullptr);
   WaitForSingleObject(t, 5000);
   CloseHandle(t);
-  for (int tries = 0; tries < 500 && (ran == 0 || kx::ThreadExitWatcherCount() != 0); ++tries) Sleep(10);
+  WaitFor([] { return ran != 0 && kx::ThreadExitWatcherCount() == 0; });
   EXPECT_EQ(ran.load(), 1);
   EXPECT_EQ(kx::ThreadExitWatcherCount(), 0);
   // The watcher's own part is freed once, after the watcher ended.
-  for (int tries = 0; tries < 500 && g_partsFreed == freedBefore; ++tries) Sleep(10);
+  WaitFor([&] { return g_partsFreed != freedBefore; });
   Sleep(50);
   EXPECT_EQ(g_partsFreed - freedBefore, 1);
 }
@@ -364,7 +374,7 @@ TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
 // itself, so it frees its own part when it ends.
 TEST(ThreadExitWatchers, AWatcherFreesItsOwnPartWhenItEnds) {
   if (g_partOffset < 0) g_partOffset = kx::RegisterThreadRecord(sizeof(Part), InitPart, FreePart);
-  for (int tries = 0; tries < 500 && kx::ThreadExitWatcherCount() != 0; ++tries) Sleep(10);
+  WaitFor([] { return kx::ThreadExitWatcherCount() == 0; });
   ASSERT_EQ(kx::ThreadExitWatcherCount(), 0);
   Sleep(50);  // the last watcher's cleanups run after it left the list
   static std::atomic<int> ran{0};
@@ -389,15 +399,13 @@ TEST(ThreadExitWatchers, AWatcherFreesItsOwnPartWhenItEnds) {
   }, nullptr);
   WaitForSingleObject(t, 5000);
   CloseHandle(t);
-  for (int tries = 0; tries < 500 && ran == 0; ++tries) Sleep(10);
+  WaitFor([] { return ran != 0; });
   EXPECT_EQ(ran.load(), 1);
   EXPECT_EQ(kx::ThreadExitWatcherCount(), 1);
   SetEvent(hold);
   WaitForSingleObject(keeper, 5000);
   CloseHandle(keeper);
-  for (int tries = 0; tries < 500 && (kx::ThreadExitWatcherCount() != 0 || g_partsFreed == freedBefore); ++tries) {
-    Sleep(10);
-  }
+  WaitFor([&] { return kx::ThreadExitWatcherCount() == 0 && g_partsFreed != freedBefore; });
   Sleep(50);
   EXPECT_EQ(kx::ThreadExitWatcherCount(), 0);
   EXPECT_EQ(g_partsFreed - freedBefore, 1);
@@ -414,13 +422,12 @@ TEST(ThreadExitWatchers, CleanupsOfOneThreadRunMostRecentFirst) {
   }, nullptr);
   WaitForSingleObject(t, 5000);
   CloseHandle(t);
-  for (int tries = 0; tries < 500; ++tries) {
+  WaitFor([] {
     EnterCriticalSection(&g_orderLock);
     size_t n = g_order.size();
     LeaveCriticalSection(&g_orderLock);
-    if (n == 3) break;
-    Sleep(10);
-  }
+    return n == 3;
+  });
   EnterCriticalSection(&g_orderLock);
   EXPECT_EQ(g_order, (std::vector<int>{3, 2, 1}));
   LeaveCriticalSection(&g_orderLock);

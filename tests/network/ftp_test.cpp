@@ -20,42 +20,23 @@
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
 #include "support/report_recorder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 // ---- paths and files -----------------------------------------------------------
 
-std::string WinePath(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
+using kxtest::WinePath;
 
 std::string StateFolder() {
   const char* state = getenv("VELMORA_FTP_STATE");
   return state ? WinePath(state) : std::string();
 }
 
-std::string ReadWhole(const std::string& path, bool* exists = nullptr) {
-  std::string data;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (exists) *exists = f != nullptr;
-  if (!f) return data;
-  char block[65536];
-  size_t got;
-  while ((got = fread(block, 1, sizeof block, f)) > 0) data.append(block, got);
-  fclose(f);
-  return data;
-}
+std::string ReadWhole(const std::string& path) { return kxtest::ReadBytes(path); }
 
 void WriteWhole(const std::string& path, const std::string& data) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  if (!data.empty()) {
-    ASSERT_EQ(fwrite(data.data(), 1, data.size(), f), data.size());
-  }
-  fclose(f);
+  ASSERT_TRUE(kxtest::WriteBytes(path, data)) << path;
 }
 
 std::string Pattern(size_t size, unsigned seed) {
@@ -120,6 +101,10 @@ class ScriptedServer {
 
   void Login() {
     Send("220 Scripted server\r\n");
+    AnswerLogin();
+  }
+  // USER and PASS after a greeting of the script's own.
+  void AnswerLogin() {
     Answer("USER ", "331 Password please\r\n");
     Answer("PASS ", "230 Logged in\r\n");
   }
@@ -277,8 +262,7 @@ TEST_F(FtpScripted, GreetingInTwoReadsIsConsumedWhole) {
       s.Send(first);
       Sleep(200);
       s.Send(rest);
-      s.Answer("USER ", "331 Password please\r\n");
-      s.Answer("PASS ", "230 Logged in\r\n");
+      s.AnswerLogin();
       s.ReadLine();
     });
     intptr_t ftp = OpenScripted(server);
@@ -298,8 +282,7 @@ TEST_F(FtpScripted, OverlongAndManyGreetingLinesAreHandledSafely) {
     for (int i = 0; i < 300; i++) greeting += "220-line " + std::to_string(i) + "\r\n";
     greeting += "220-" + std::string(6000, 'y') + "\r\n220 Ready\r\n";
     s.Send(greeting);
-    s.Answer("USER ", "331 Password please\r\n");
-    s.Answer("PASS ", "230 Logged in\r\n");
+    s.AnswerLogin();
     s.ReadLine();
   });
   intptr_t ftp = OpenScripted(server);
@@ -510,9 +493,8 @@ TEST_P(FtpRealServer, NestedFoldersUpAndDownAndAnEmptyFile) {
   WriteWhole(Local("empty"), "");
   EXPECT_EQ(kx::FtpUploadFile(ftp, Local("empty").c_str(), "empty.bin"), 1);
   EXPECT_EQ(kx::FtpProgress(ftp), kx::FtpProgressDone);
-  bool exists = false;
-  EXPECT_EQ(ReadWhole(Remote("outer/inner/empty.bin"), &exists), "");
-  EXPECT_TRUE(exists);
+  EXPECT_EQ(ReadWhole(Remote("outer/inner/empty.bin")), "");
+  EXPECT_TRUE(kxtest::Exists(Remote("outer/inner/empty.bin")));
 
   ASSERT_EQ(kx::FtpChangeDirectory(ftp, ".."), 1);
   std::string small = Pattern(4096 * 3 + 17, 3);

@@ -24,13 +24,7 @@ struct Servers {
 };
 
 // A Unix path /x/y is Z:\x\y under Wine.
-std::string WinePath(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
+using kxtest::WinePath;
 
 const Servers& GetServers() {
   static Servers servers = [] {

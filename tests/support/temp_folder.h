@@ -9,6 +9,15 @@
 
 namespace kxtest {
 
+// A Unix path as the Windows side sees it (drive Z: maps the Unix root).
+inline std::string WinePath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
 // Writes the bytes as they are; false if the file cannot be created.
 inline bool WriteBytes(const std::string& file, const std::string& bytes) {
   HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
