@@ -73,6 +73,14 @@ TEST(Kernel32, LastErrorIsPerThreadAndSurvivesSuccessfulCalls) {
   EXPECT_NE(other.load(), 1234u);
 }
 
-TEST(Kernel32, WaitTakesAtMost64Handles) {
-  EXPECT_EQ(MAXIMUM_WAIT_OBJECTS, 64);
+// The thread-exit watchers size their wait lists by this limit.
+TEST(Kernel32, OneWaitTakesAtMost64Handles) {
+  HANDLE events[MAXIMUM_WAIT_OBJECTS + 1];
+  for (HANDLE& e : events) e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  SetEvent(events[63]);
+  EXPECT_EQ(WaitForMultipleObjects(64, events, FALSE, 0), WAIT_OBJECT_0 + 63);
+  SetLastError(0);
+  EXPECT_EQ(WaitForMultipleObjects(65, events, FALSE, 0), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  for (HANDLE e : events) CloseHandle(e);
 }
