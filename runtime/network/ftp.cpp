@@ -83,13 +83,9 @@ void SplitLines(FtpObject* ftp) {
 // time-out counted from start has run out (the same clock as every other
 // timed loop, looked at once a second).
 int WaitReadable(FtpObject* ftp, int32_t start) {
-  SOCKET s = ConnectionSocket(ftp->control);
+  uintptr_t s = ConnectionSocket(ftp->control);
   while (!NetworkTimedOut(start, ftp->timeout)) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(s, &readable);
-    timeval wait = {1, 0};
-    int ready = select(0, &readable, nullptr, nullptr, &wait);
+    int ready = WaitSocketReadable(s, 1000);
     if (ready != 0) return ready > 0;
   }
   return 0;

@@ -342,15 +342,6 @@ struct Reader {
   int32_t ready;
 };
 
-// Waits up to ms for the socket to turn readable: 1 when it did.
-int32_t WaitReadable(uintptr_t socket, int32_t ms) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(static_cast<SOCKET>(socket), &readable);
-  timeval wait{0, ms * 1000};
-  return select(0, &readable, nullptr, nullptr, &wait) == 1;
-}
-
 // One read of at most size bytes once data is there; 0 when nothing came in
 // time, the peer closed or the read failed.  The poll pauses up to 100 ms
 // between looks, but wakes as soon as bytes arrive.
@@ -367,7 +358,7 @@ int32_t ReceiveSome(Reader* reader, char* buffer, int32_t size, int32_t timeout)
       // Readable with nothing to read: the peer closed (or reset) the
       // connection, so nothing more can come and there is no point in
       // waiting for the time-out.
-      if (WaitReadable(socket, 100) && AvailableBytes(socket) == 0) return 0;
+      if (WaitSocketReadable(socket, 100) > 0 && AvailableBytes(socket) == 0) return 0;
     }
   }
   int32_t received = ReceiveData(reader->connection, buffer, size < reader->ready ? size : reader->ready);

@@ -247,6 +247,14 @@ int SendData(NetworkConnection* connection, const void* bytes, int length) {
                 sizeof remote);
 }
 
+int WaitSocketReadable(uintptr_t socket, int32_t milliseconds) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(static_cast<SOCKET>(socket), &readable);
+  timeval wait = {milliseconds / 1000, (milliseconds % 1000) * 1000};
+  return select(0, &readable, nullptr, nullptr, &wait);
+}
+
 int AvailableBytes(uintptr_t socket) {
   CheckInit();
   u_long count = 0;

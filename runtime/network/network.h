@@ -77,6 +77,10 @@ int AvailableBytes(uintptr_t socket);
 // while the socket would block, continues after partial sends.  1 when all
 // bytes went out, 0 on a socket error or when the time ran out.
 int SendWithTimeout(uintptr_t socket, const void* bytes, int length, int timeoutSeconds);
+// Waits up to milliseconds for the socket to turn readable (data waiting,
+// or the peer closed): select's result, above 0 readable, 0 time out, below
+// 0 a socket error.
+int WaitSocketReadable(uintptr_t socket, int32_t milliseconds);
 // The socket of a TCP connection (0 for UDP or null).
 uintptr_t ConnectionSocket(const NetworkConnection* connection);
 
