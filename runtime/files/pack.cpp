@@ -77,7 +77,7 @@ void FillTimeRecord(zip_fileinfo* info, int32_t date, DWORD attributes) {
 
 // ---- paths ----------------------------------------------------------------
 
-// The path parts of the FileSystem library as owned strings.
+// A string operation's result (the path parts, lower case) as an owned string.
 std::string TakeString(char* (*part)(const char*, int32_t), const std::string& path) {
   int32_t mark = GetStringMark();
   std::string result = part(path.c_str(), mark);
@@ -262,19 +262,9 @@ void* OpenArchiveForAdding(const char* path) {
 
 int CloseArchive(void* handle) { return zipClose(static_cast<zipFile>(handle), nullptr); }
 
-// Lower case as the runtime's strings have it: A-Z and 0xC0-0xDE.
-static std::string LowerCase(const char* text) {
-  std::string out = text ? text : "";
-  for (char& c : out) {
-    unsigned char b = static_cast<unsigned char>(c);
-    if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE)) c = static_cast<char>(b + 32);
-  }
-  return out;
-}
-
 bool MatchPattern(const char* nameText, const char* patternText) {
-  std::string name = LowerCase(nameText);
-  std::string pattern = LowerCase(patternText);
+  std::string name = TakeString(LowerCaseString, nameText ? nameText : "");
+  std::string pattern = TakeString(LowerCaseString, patternText ? patternText : "");
   if (name == pattern) return true;
   // A name without a dot gets one, so that "*.*" takes it; the position of
   // that added dot also counts as the end of the name.
