@@ -179,8 +179,28 @@ int32_t FormatHeadRequest(char* buffer, const char* path, const char* host) {
 
 // ---- response head ------------------------------------------------------
 
+namespace {
+
+// A Content-Length value: blanks around one decimal number that fits 63
+// bits.  -1 for anything else.
+int64_t ParseLength(const char* from, const char* to) {
+  while (from < to && (*from == ' ' || *from == '\t')) ++from;
+  while (to > from && (to[-1] == ' ' || to[-1] == '\t')) --to;
+  if (from == to) return -1;
+  int64_t value = 0;
+  for (const char* p = from; p < to; ++p) {
+    if (*p < '0' || *p > '9') return -1;
+    int digit = *p - '0';
+    if (value > (INT64_MAX - digit) / 10) return -1;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+}  // namespace
+
 ResponseHead ParseResponseHead(const char* text, int32_t length) {
-  ResponseHead head{0, 0, -1, 0, 0};
+  ResponseHead head{0, 0, 0, 0, -1, 0};
   const char* end = text + length;
   const char* line = text;
   bool first = true;
@@ -195,7 +215,7 @@ ResponseHead ParseResponseHead(const char* text, int32_t length) {
       if (blank != nullptr && lineEnd - blank >= 4) {
         char code[4] = {blank[1], blank[2], blank[3], 0};
         bool codeEnds = (lineEnd - blank == 4) || blank[4] == ' ';
-        head.accepted = codeEnds && (strcmp(code, "200") == 0 || strcmp(code, "302") == 0);
+        head.accepted = codeEnds && strcmp(code, "200") == 0;
       }
       first = false;
     } else if (n == 0) {
@@ -205,11 +225,10 @@ ResponseHead ParseResponseHead(const char* text, int32_t length) {
     } else if (n >= 18 && EqualNoCase(line, "transfer-encoding:", 18)) {
       if (ContainsNoCase(line + 18, lineEnd, "chunked")) head.chunked = 1;
     } else if (n >= 15 && EqualNoCase(line, "content-length:", 15)) {
-      char value[32] = {};
-      size_t valueLength = n - 15 < 31 ? n - 15 : 31;
-      memcpy(value, line + 15, valueLength);
-      int v = atoi(value);  // skips the blank(s) after the colon
-      head.contentLength = v < 0 ? -1 : v;
+      // Of two lengths the client cannot know which frames the body.
+      int64_t value = ParseLength(line + 15, lineEnd);
+      if (value < 0 || (head.contentLength >= 0 && head.contentLength != value)) head.invalid = 1;
+      if (value >= 0) head.contentLength = value;
     }
     line = lf + 1;
   }
@@ -276,11 +295,16 @@ int32_t FeedChunkDecoder(ChunkDecoder* d, const char* bytes, int32_t count, Body
         if (d->remaining == 0) d->state = ChunkDataEnd;
         break;
       }
-      case ChunkDataEnd: {
+      case ChunkDataEnd:
+      case ChunkDataEndLf: {
+        // Exactly CR LF ends a chunk's data: any other byte means the size
+        // line lied about the data, which then cannot be trusted.
         char c = *p++;
-        if (c == '\n') {
+        if (d->state == ChunkDataEnd && c == '\r') {
+          d->state = ChunkDataEndLf;
+        } else if (d->state == ChunkDataEndLf && c == '\n') {
           d->state = ChunkSizeLine;
-        } else if (c != '\r') {
+        } else {
           d->state = ChunkError;
           return 0;
         }
@@ -315,59 +339,44 @@ void Release(void* block) {
   if (block) HeapFree(GetProcessHeap(), 0, block);
 }
 
-int32_t SendAll(NetworkConnection* connection, const char* bytes, int32_t length,
-                int32_t timeout) {
-  // Time-outs run on the network layer's whole-second clock: one of N ends
-  // after N to N+1 real seconds, so a short pause at a second's edge is never
-  // taken for the end of a body.
-  int32_t start = NetworkSeconds();
-  while (!NetworkTimedOut(start, timeout)) {
-    int32_t sent = SendData(connection, bytes, length);
-    if (sent < 0) {
-      Sleep(50);
-      continue;
-    }
-    bytes += sent;
-    length -= sent;
-    if (length <= 0) return 1;
-  }
-  return 0;
+// The whole request within timeout seconds; a failed send is retried, not
+// only one that would block.
+int32_t SendAll(NetworkConnection* connection, const char* bytes, int32_t length, int32_t timeout) {
+  return SendWithTimeout(ConnectionSocket(connection), bytes, length, timeout, SendRetryAnyError);
 }
 
-// The receiving side of a request.  ready counts bytes the socket announced
-// and that are not read yet: reading them cannot block, so pieces are read
-// without asking the socket again until they are used up.
+// The receiving side of a request: the connection and the receive time-out
+// its socket was last given (0 = none yet).
 struct Reader {
   NetworkConnection* connection;
-  int32_t ready;
+  int32_t timeout;
 };
 
-// One read of at most size bytes once data is there; 0 when nothing came in
-// time, the peer closed or the read failed.  The poll pauses up to 100 ms
-// between looks, but wakes as soon as bytes arrive.
+// Results of ReceiveSome besides a byte count.
+constexpr int32_t ReceiveClosed = 0;   // the peer closed in an orderly way
+constexpr int32_t ReceiveFailed = -1;  // reset, read error or time-out
+
+// One read of at most size bytes: the count, or one of the two results
+// above.  The read blocks until bytes come, the peer closes or timeout
+// seconds pass (the socket's own receive time-out).  Waiting inside the
+// read, rather than polling for readability first, is what tells a reset
+// from an orderly close: a look at the socket before the read can take the
+// reset's error away, and the read then sees a plain end.  A read that ran
+// out of time leaves the socket unfit for more reads; it ends the request.
 int32_t ReceiveSome(Reader* reader, char* buffer, int32_t size, int32_t timeout) {
   uintptr_t socket = ConnectionSocket(reader->connection);
-  if (reader->ready <= 0) {
-    int32_t start = NetworkSeconds();
-    for (;;) {
-      // Bytes are bytes here: a leading "KXMGSFLE" is body data, not the
-      // connection layer's file marker.
-      reader->ready = AvailableBytes(socket);
-      if (reader->ready > 0) break;
-      if (NetworkTimedOut(start, timeout)) return 0;
-      // Readable with nothing to read: the peer closed (or reset) the
-      // connection, so nothing more can come and there is no point in
-      // waiting for the time-out.
-      if (WaitSocketReadable(socket, 100) > 0 && AvailableBytes(socket) == 0) return 0;
-    }
+  if (reader->timeout != timeout) {
+    DWORD milliseconds = static_cast<DWORD>(timeout) * 1000;
+    if (setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&milliseconds),
+                   sizeof milliseconds) != 0)
+      return ReceiveFailed;
+    reader->timeout = timeout;
   }
-  int32_t received = ReceiveData(reader->connection, buffer, size < reader->ready ? size : reader->ready);
-  if (received <= 0) {
-    reader->ready = 0;
-    return 0;
-  }
-  reader->ready -= received;
-  return received;
+  // Bytes are bytes here: a leading "KXMGSFLE" is body data, not the
+  // connection layer's file marker.
+  int32_t received = ReceiveData(reader->connection, buffer, size);
+  if (received == 0) return ReceiveClosed;
+  return received > 0 ? received : ReceiveFailed;
 }
 
 struct Request {
@@ -386,21 +395,46 @@ void EndRequest(Request* r) {
   Release(r->host);
 }
 
+// A URL goes into the request line as it stands: a control character would
+// end the line early and smuggle in header lines of the URL's choosing.
+int32_t HasControlCharacter(const char* url) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(url); *p; ++p) {
+    if (*p < 32) return 1;
+  }
+  return 0;
+}
+
+// The URL's port for a connection, or 0 when it is no TCP port: the port
+// text's leading digits (as UrlPort reads them) must name 1 to 65535.
+int32_t RequestPort(const char* url) {
+  Span text = FindUrlPart(url, PortPart);
+  if (text.start == nullptr) return 80;
+  int64_t value = 0;
+  int32_t digits = 0;
+  for (int32_t i = 0; i < text.length && text.start[i] >= '0' && text.start[i] <= '9'; ++i, ++digits) {
+    value = value * 10 + (text.start[i] - '0');
+    if (value > 65535) return 0;
+  }
+  return digits > 0 ? static_cast<int32_t>(value) : UrlPort(url);
+}
+
 // Host, port, path, the connection and a buffer of bufferSize bytes (at
-// least the request's size).  0 on failure.
+// least the request's size).  0 on failure, before anything is sent.
 int32_t BeginRequest(Request* r, const char* url, int32_t bufferSize) {
   memset(r, 0, sizeof *r);
+  if (HasControlCharacter(url)) return 0;
   Span host = FindUrlPart(url, HostPart);
   if (host.start == nullptr) return 0;
+  r->port = RequestPort(url);
+  if (r->port < 1 || r->port > 65535) return 0;
   r->host = CopyOf(host);
   r->path = CopyOf(FindUrlPart(url, PathAndQueryPart));
-  r->port = UrlPort(url);
   if (r->host == nullptr || r->path == nullptr) return 0;
   int32_t size = GetRequestSize(r->host, r->path);
   if (size < bufferSize) size = bufferSize;
   r->buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
   if (r->buffer == nullptr) return 0;
-  r->connection = OpenTcpConnection(r->host, r->port & 0xFFFF);
+  r->connection = OpenTcpConnection(r->host, r->port);
   r->reader = Reader{r->connection, 0};
   return r->connection != nullptr;
 }
@@ -422,39 +456,77 @@ constexpr int32_t PieceSize = 1024;
 // The longest header text a header query returns.
 constexpr int32_t HeaderTextLength = 1023;
 
+// Seconds a body may pause before the download gives up on it.
+constexpr int32_t ReadTimeout = 10;
+
+// The body after the head: complete only when its length is met (a length
+// was given), its last chunk arrived (chunked, which wins over a length), or
+// the server closed the connection in an orderly way (neither).  A reset, a
+// time-out or a short body fails.
 int32_t ReceiveBody(Reader* reader, const ResponseHead& head, char* buffer,
                     const char* available, int32_t availableCount, Output* out) {
-  if (head.contentLength >= 0) {
-    int32_t remaining = head.contentLength;
-    int32_t n = availableCount < remaining ? availableCount : remaining;
-    if (!WriteToFile(out, available, n)) return 0;
-    remaining -= n;
-    while (remaining > 0) {
-      n = ReceiveSome(reader, buffer, remaining < PieceSize ? remaining : PieceSize, 10);
-      if (n <= 0) break;
-      if (!WriteToFile(out, buffer, n)) return 0;
-      remaining -= n;
-    }
-    return remaining == 0;  // a body cut short is not the file
-  }
   if (head.chunked) {
     ChunkDecoder decoder;
     StartChunkDecoder(&decoder);
     if (!FeedChunkDecoder(&decoder, available, availableCount, WriteToFile, out)) return 0;
     while (decoder.state != ChunkDone) {
-      int32_t n = ReceiveSome(reader, buffer, PieceSize, 10);
+      int32_t n = ReceiveSome(reader, buffer, PieceSize, ReadTimeout);
       if (n <= 0) return 0;  // ended before the last chunk
       if (!FeedChunkDecoder(&decoder, buffer, n, WriteToFile, out)) return 0;
     }
     return 1;
   }
-  // No length: the body runs until the server stops sending.
+  if (head.contentLength >= 0) {
+    int64_t remaining = head.contentLength;
+    int32_t n = availableCount < remaining ? availableCount : static_cast<int32_t>(remaining);
+    if (!WriteToFile(out, available, n)) return 0;
+    remaining -= n;
+    while (remaining > 0) {
+      n = ReceiveSome(reader, buffer, remaining < PieceSize ? static_cast<int32_t>(remaining) : PieceSize,
+                      ReadTimeout);
+      if (n <= 0) return 0;  // a body cut short is not the file
+      if (!WriteToFile(out, buffer, n)) return 0;
+      remaining -= n;
+    }
+    return 1;
+  }
   if (!WriteToFile(out, available, availableCount)) return 0;
   for (;;) {
-    int32_t n = ReceiveSome(reader, buffer, PieceSize, 1);
-    if (n <= 0) return 1;
+    int32_t n = ReceiveSome(reader, buffer, PieceSize, ReadTimeout);
+    if (n == ReceiveClosed) return 1;
+    if (n < 0) return 0;
     if (!WriteToFile(out, buffer, n)) return 0;
   }
+}
+
+// The temporary file a download writes before it becomes the target: the
+// target's name with a suffix of the thread, so that two threads fetching
+// into one folder never share one.
+void TemporaryName(const char* fileName, char* name, size_t size) {
+  snprintf(name, size, "%s.~%lx", fileName, static_cast<unsigned long>(GetCurrentThreadId()));
+}
+
+// The body of an accepted answer into fileName, through the temporary file.
+int32_t SaveBody(Request* r, const ResponseHead& head, int32_t received, const char* fileName) {
+  size_t size = strlen(fileName) + 16;
+  char* temporary = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
+  if (temporary == nullptr) return 0;
+  TemporaryName(fileName, temporary, size);
+  int32_t result = 0;
+  HANDLE file = CreateFileA(temporary, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    Output out{file};
+    // The body bytes that came with the head are written before the buffer
+    // is reused for receiving.
+    result = ReceiveBody(&r->reader, head, r->buffer, r->buffer + head.bodyOffset, received - head.bodyOffset,
+                         &out);
+    if (!CloseHandle(file)) result = 0;
+    if (result && !MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) result = 0;
+    if (!result) DeleteFileA(temporary);
+  }
+  Release(temporary);
+  return result;
 }
 
 int32_t Download(const char* url, const char* fileName) {
@@ -465,32 +537,21 @@ int32_t Download(const char* url, const char* fileName) {
   }
   int32_t result = 0;
   int32_t length = FormatGetRequest(r.buffer, r.path, r.host, r.port);
-  if (SendAll(r.connection, r.buffer, length, 10)) {
+  if (SendAll(r.connection, r.buffer, length, ReadTimeout)) {
     // Read until the empty line that ends the head; it may come in pieces.
     int32_t received = 0;
     ResponseHead head{};
     for (;;) {
       int32_t room = MaxHeadLength - received;
       if (room <= 0) break;
-      int32_t n = ReceiveSome(&r.reader, r.buffer + received, room < PieceSize ? room : PieceSize, 10);
+      int32_t n = ReceiveSome(&r.reader, r.buffer + received, room < PieceSize ? room : PieceSize, ReadTimeout);
       if (n <= 0) break;
       received += n;
       r.buffer[received] = 0;
       head = ParseResponseHead(r.buffer, received);
       if (head.complete) break;
     }
-    if (head.complete && head.accepted) {
-      HANDLE file = CreateFileA(fileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (file != INVALID_HANDLE_VALUE) {
-        Output out{file};
-        // The body bytes that came with the head are written before the
-        // buffer is reused for receiving.
-        result = ReceiveBody(&r.reader, head, r.buffer, r.buffer + head.bodyOffset,
-                             received - head.bodyOffset, &out);
-        if (!CloseHandle(file)) result = 0;
-      }
-    }
+    if (head.complete && head.accepted && !head.invalid) result = SaveBody(&r, head, received, fileName);
   }
   EndRequest(&r);
   return result;
@@ -534,7 +595,7 @@ char* ReturnSpan(Span span, int32_t mark) {
 
 int32_t HttpDownloadFile(const char* url, const char* fileName) {
   CheckRequest();
-  if (url == nullptr) return 0;
+  if (url == nullptr || fileName == nullptr) return 0;
   return Download(url, fileName);
 }
 

@@ -9,11 +9,12 @@
 
 namespace kx {
 
-// GET url; the body is written to fileName (created or truncated).  1 when
-// the whole body was written, 0 on any failure.  A status other than 200 or
-// 302, or a head that never ends, creates no file; a body that fails later
-// (cut short, a failed write) leaves what had arrived in the file, and only
-// the result tells it from a whole one.
+// GET url; the body is written to fileName.  1 when the whole body arrived
+// and was written, 0 on any failure.  Only status 200 succeeds (a redirect's
+// body is not the file).  The body goes to a temporary file beside the
+// target, which replaces the target only on success: a failed download
+// leaves no file behind and an existing file untouched.  A URL holding a
+// control character or naming a port above 65535 is refused unsent.
 int32_t HttpDownloadFile(const char* url, const char* fileName);
 
 // The server's response to a HEAD request: status line and header lines with
@@ -62,9 +63,13 @@ constexpr int32_t MaxHeadLength = 16 * 1024;
 
 struct ResponseHead {
   int32_t complete;       // 1 once the empty line ending the head was seen
-  int32_t accepted;       // status 200 or 302
-  int32_t contentLength;  // -1 = not given
-  int32_t chunked;        // 1 for "Transfer-Encoding: ... chunked"
+  int32_t accepted;       // status 200
+  int32_t invalid;        // 1: the body's framing cannot be trusted (a length
+                          // that is no decimal number within 63 bits, or two
+                          // different lengths)
+  int32_t chunked;        // 1 for "Transfer-Encoding: ... chunked"; wins over
+                          // the length
+  int64_t contentLength;  // -1 = not given
   int32_t bodyOffset;     // first body byte, when complete
 };
 
@@ -85,15 +90,16 @@ struct ChunkDecoder {
 enum ChunkState : int32_t {
   ChunkSizeLine = 0,
   ChunkData = 1,
-  ChunkDataEnd = 2,  // the CR LF after a chunk's data
+  ChunkDataEnd = 2,  // the CR after a chunk's data
   ChunkDone = 3,     // the last (0-size) chunk was seen
   ChunkError = 4,
+  ChunkDataEndLf = 5,  // the LF after that CR
 };
 
 void StartChunkDecoder(ChunkDecoder* decoder);
 // Feeds received bytes; the data bytes go to write.  Returns 0 on a malformed
-// size line or a failed write (state ChunkError), else 1.  Bytes after the
-// last chunk are ignored.
+// size line, chunk data not followed by exactly CR LF, or a failed write
+// (state ChunkError), else 1.  Bytes after the last chunk are ignored.
 int32_t FeedChunkDecoder(ChunkDecoder* decoder, const char* bytes, int32_t count,
                          BodyWriter write, void* context);
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winsock.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -332,7 +333,30 @@ int ReceiveData(NetworkConnection* connection, void* buffer, int size) {
   return count;
 }
 
-int SendWithTimeout(uintptr_t socket, const void* bytes, int length, int timeoutSeconds) {
+namespace {
+
+// Waits up to milliseconds for room in the socket's send buffer.
+void WaitSocketWritable(uintptr_t socket, int32_t milliseconds) {
+  fd_set writable;
+  FD_ZERO(&writable);
+  FD_SET(static_cast<SOCKET>(socket), &writable);
+  timeval wait = {milliseconds / 1000, (milliseconds % 1000) * 1000};
+  select(0, nullptr, &writable, nullptr, &wait);
+}
+
+sockaddr_in SocketName(uintptr_t socket, bool peer) {
+  sockaddr_in address;
+  memset(&address, 0, sizeof address);
+  int size = sizeof address;
+  int result = peer ? getpeername(socket, reinterpret_cast<sockaddr*>(&address), &size)
+                    : getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size);
+  if (result != 0 || address.sin_family != AF_INET) memset(&address, 0, sizeof address);
+  return address;
+}
+
+}  // namespace
+
+int SendWithTimeout(uintptr_t socket, const void* bytes, int length, int timeoutSeconds, int flags) {
   const char* next = static_cast<const char*>(bytes);
   int left = length;
   int32_t start = NetworkSeconds();
@@ -340,19 +364,35 @@ int SendWithTimeout(uintptr_t socket, const void* bytes, int length, int timeout
     if (NetworkTimedOut(start, timeoutSeconds)) return 0;
     int sent = send(socket, next, left, 0);
     if (sent < 0) {
-      if (WSAGetLastError() != WSAEWOULDBLOCK) return 0;
-      Sleep(50);
+      if (!(flags & SendRetryAnyError) && WSAGetLastError() != WSAEWOULDBLOCK) return 0;
+      WaitSocketWritable(socket, 50);
       continue;
     }
+    if (sent > 0) start = NetworkSeconds();
     next += sent;
     left -= sent;
   }
   return 1;
 }
 
+int SetSocketNonBlocking(uintptr_t socket) { return SetNonBlocking(static_cast<SOCKET>(socket)); }
+
+uint32_t SocketLocalAddress(uintptr_t socket) { return SocketName(socket, false).sin_addr.s_addr; }
+
+uint32_t SocketPeerAddress(uintptr_t socket) { return SocketName(socket, true).sin_addr.s_addr; }
+
+void FormatAddress(uint32_t address, char* text, int textSize) {
+  const unsigned char* a = reinterpret_cast<const unsigned char*>(&address);
+  snprintf(text, textSize, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
+}
+
 // ---- servers -----------------------------------------------------------------
 
 intptr_t CreateServer(intptr_t number, int port, int type) {
+  return CreateServerAt(number, INADDR_ANY, port, type);
+}
+
+intptr_t CreateServerAt(intptr_t number, uint32_t address, int port, int type) {
   CheckPort(port);
   if (!networkTable) return 0;
   if (port < 0 || port > 65535) return 0;
@@ -376,7 +416,7 @@ intptr_t CreateServer(intptr_t number, int port, int type) {
   memset(&bound, 0, sizeof bound);
   bound.sin_family = AF_INET;
   bound.sin_port = htons(static_cast<u_short>(port));
-  bound.sin_addr.s_addr = INADDR_ANY;
+  bound.sin_addr.s_addr = address;
   if (bind(s, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0 ||
       (type == NetworkTcp && listen(s, ServerBacklog) != 0)) {
     closesocket(s);

@@ -73,20 +73,40 @@ int PeekSocket(uintptr_t socket, int count, void* buffer);
 // The socket's count of bytes ready to read (FIONREAD), 0 on error.
 int AvailableBytes(uintptr_t socket);
 
-// Sends all bytes on a socket within timeoutSeconds: retries after 50 ms
-// while the socket would block, continues after partial sends.  1 when all
-// bytes went out, 0 on a socket error or when the time ran out.
-int SendWithTimeout(uintptr_t socket, const void* bytes, int length, int timeoutSeconds);
+// SendWithTimeout flags.  By default only "would block" is waited out and
+// any other socket error fails at once; SendRetryAnyError retries after
+// every failed send until the time runs out (the HTTP client's rule).
+constexpr int SendRetryAnyError = 1;
+
+// Sends all bytes on a socket: while the socket would block it waits up to
+// 50 ms for room and tries again, and it continues after partial sends.
+// timeoutSeconds counts the time without progress: every send that moves
+// bytes starts it anew, so a slow peer that keeps reading is never cut off
+// but one that stops reading is.  1 when all bytes went out, 0 on a socket
+// error or when the time ran out.
+int SendWithTimeout(uintptr_t socket, const void* bytes, int length, int timeoutSeconds, int flags = 0);
 // Waits up to milliseconds for the socket to turn readable (data waiting,
 // or the peer closed): select's result, above 0 readable, 0 time out, below
 // 0 a socket error.
 int WaitSocketReadable(uintptr_t socket, int32_t milliseconds);
 // The socket of a TCP connection (0 for UDP or null).
 uintptr_t ConnectionSocket(const NetworkConnection* connection);
+// Switches a socket to non-blocking mode (sends that would block fail with
+// "would block" instead of waiting): non-zero on success.
+int SetSocketNonBlocking(uintptr_t socket);
+// IPv4 address (network byte order) of the socket's own end and of its peer;
+// 0 when the socket has none.
+uint32_t SocketLocalAddress(uintptr_t socket);
+uint32_t SocketPeerAddress(uintptr_t socket);
+// Dotted text of an IPv4 address in network byte order; text holds >= 16 bytes.
+void FormatAddress(uint32_t address, char* text, int textSize);
 
 // For DynamicNumber the new server's identity, for a number the socket
 // handle, 0 on failure.  Port 0 binds a free port (see ServerPort).
 intptr_t CreateServer(intptr_t number, int port, int type);
+// As CreateServer, bound to one local IPv4 address (network byte order)
+// instead of every interface.
+intptr_t CreateServerAt(intptr_t number, uint32_t address, int port, int type);
 intptr_t CreateTcpServer(intptr_t number, int port);
 void CloseServer(intptr_t server);
 // The server record of a number or identity, or null.

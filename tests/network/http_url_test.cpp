@@ -196,19 +196,51 @@ TEST(HttpResponseHead, StatusLengthAndChunked) {
 
   h = Parse("HTTP/1.0 200 OK\r\nContent-Length:77\r\n\r\n");  // no blank after the colon
   EXPECT_EQ(h.contentLength, 77);
-  h = Parse("HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\n");
-  EXPECT_EQ(h.contentLength, -1);
   h = Parse("HTTP/1.0 200 OK\nContent-Length: 3\n\nabc");  // bare line feeds
   EXPECT_EQ(h.complete, 1);
   EXPECT_EQ(h.contentLength, 3);
 }
 
-TEST(HttpResponseHead, AcceptsOnly200And302) {
+TEST(HttpResponseHead, LengthsThatCannotFrameABodyMakeTheHeadInvalid) {
+  struct Case {
+    const char* lines;
+    int invalid;
+    int64_t length;
+  } cases[] = {
+      {"Content-Length: 4294967301", 0, 4294967301LL},  // above 32 bits, not wrapped
+      {"Content-Length:\t12 ", 0, 12},
+      {"Content-Length: 9223372036854775807", 0, INT64_MAX},
+      {"Content-Length: 7\r\nContent-Length: 7", 0, 7},  // a repeat of the same value
+      {"Content-Length: 9223372036854775808", 1, -1},
+      {"Content-Length: abc", 1, -1},
+      {"Content-Length: ", 1, -1},
+      {"Content-Length: 0x10", 1, -1},
+      {"Content-Length: -5", 1, -1},
+      {"Content-Length: +5", 1, -1},
+      {"Content-Length: 5 5", 1, -1},
+      {"Content-Length: 5\r\nContent-Length: 6", 1, 6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    auto h = Parse(std::string("HTTP/1.1 200 OK\r\n") + c.lines + "\r\n\r\n");
+    EXPECT_EQ(h.complete, 1);
+    EXPECT_EQ(h.invalid, c.invalid);
+    if (!c.invalid) {
+      EXPECT_EQ(h.contentLength, c.length);
+    }
+  }
+  // Both framings given: chunked is noted beside the length and wins later.
+  auto h = Parse("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n");
+  EXPECT_EQ(h.chunked, 1);
+  EXPECT_EQ(h.invalid, 0);
+}
+
+TEST(HttpResponseHead, AcceptsOnly200) {
   struct Case {
     const char* status;
     int accepted;
   } cases[] = {
-      {"HTTP/1.1 200 OK", 1},      {"HTTP/1.0 200 OK", 1},          {"HTTP/1.1 302 Found", 1},
+      {"HTTP/1.1 200 OK", 1},      {"HTTP/1.0 200 OK", 1},          {"HTTP/1.1 302 Found", 0},
       {"HTTP/1.1 200", 1},         {"HTTP/1.1 404 Not Found", 0},   {"HTTP/1.1 301 Moved", 0},
       {"HTTP/1.1 500 Error 200", 0}, {"HTTP/1.1 2000 Odd", 0},      {"garbage", 0},
   };
@@ -277,7 +309,10 @@ TEST(HttpChunks, CutBodyIsNotDone) {
 
 TEST(HttpChunks, MalformedSizeLinesFail) {
   for (const char* body : {"xyz\r\nabc\r\n0\r\n\r\n", "\r\nabc", "-5\r\nabcde\r\n0\r\n\r\n",
-                           "5\r\nabcdeXX\r\n0\r\n\r\n", "fffffffff\r\n"}) {
+                           "5\r\nabcdeXX\r\n0\r\n\r\n", "fffffffff\r\n",
+                           // chunk data not followed by exactly CR LF: the
+                           // size lied, a framing byte would become data
+                           "6\r\nhello\r\n0\r\n\r\n", "5\r\nhello\n0\r\n\r\n", "5\r\nhello\r\r\n0\r\n\r\n"}) {
     SCOPED_TRACE(body);
     kx::http::ChunkDecoder d;
     int32_t ok = 1;
