@@ -18,7 +18,9 @@ namespace kx {
 namespace {
 
 constexpr int ControlTimeout = 30;    // seconds
-constexpr int DataTimeout = 5000;     // seconds
+// A server that takes no data bytes for this long has stopped reading: the
+// upload fails instead of waiting on it.
+constexpr int DataTimeout = 60;       // seconds
 constexpr int CommandSize = 1024;
 constexpr int BlockSize = 4096;
 constexpr int HighestNumber = 9999;
@@ -42,122 +44,20 @@ FtpObject* Find(intptr_t number) {
 
 void SetProgress(FtpObject* ftp, int32_t value) { __atomic_store_n(&ftp->progress, value, __ATOMIC_RELAXED); }
 
-// ---- reply reader ------------------------------------------------------------
+// ---- control connection -----------------------------------------------------
 
-int IsContinuation(const char* line) { return strlen(line) >= 4 && line[3] == '-'; }
-
-// Moves the bytes not yet split to the front of the buffer.  Only while no
-// line of the table is waiting, since lines point into the buffer.
-void Compact(FtpObject* ftp) {
-  int rest = ftp->replyLength - ftp->replySplit;
-  if (ftp->replySplit > 0 && rest > 0) memmove(ftp->replyBuffer, ftp->replyBuffer + ftp->replySplit, rest);
-  ftp->replyLength = rest;
-  ftp->replySplit = 0;
-  ftp->replyBuffer[rest] = 0;
-}
-
-// Splits the complete lines held in the buffer into the table.  A line ends
-// at CR, LF or CR LF; empty lines are skipped.  An unterminated rest waits
-// for the next read, lines beyond the table wait for the next fill.
-void SplitLines(FtpObject* ftp) {
-  char* buffer = ftp->replyBuffer;
-  int position = ftp->replySplit;
-  while (position < ftp->replyLength && ftp->unreadLines < FtpReplyLines) {
-    int end = position;
-    while (end < ftp->replyLength && buffer[end] != '\r' && buffer[end] != '\n') end++;
-    if (end == ftp->replyLength) break;
-    int next = end + 1;
-    if (buffer[end] == '\r' && next < ftp->replyLength && buffer[next] == '\n') next++;
-    buffer[end] = 0;
-    if (ftp->skipLineRest) {
-      ftp->skipLineRest = 0;  // the tail of a line that was cut
-    } else if (end > position) {
-      ftp->lines[ftp->unreadLines++] = buffer + position;
-    }
-    position = next;
-  }
-  ftp->replySplit = position;
-}
-
-// Waits until the control socket has data, at most until the control
-// time-out counted from start has run out (the same clock as every other
-// timed loop, looked at once a second).
-int WaitReadable(FtpObject* ftp, int32_t start) {
+// The reply reader's receive routine: one read of the control connection
+// once it has data, waiting at most until the control time-out counted from
+// the reply's start has run out.  A socket that is already readable is read
+// even then.
+int ReceiveControl(void* context, char* buffer, int size, int32_t start) {
+  FtpObject* ftp = static_cast<FtpObject*>(context);
   uintptr_t s = ConnectionSocket(ftp->control);
-  while (!NetworkTimedOut(start, ftp->timeout)) {
-    int ready = WaitSocketReadable(s, 1000);
-    if (ready != 0) return ready > 0;
-  }
-  return 0;
-}
-
-// Fills the line table: reads until at least one complete line is there and
-// the last one does not announce a continuation.  0 if nothing could be read.
-int FillLines(FtpObject* ftp) {
-  ftp->unreadLines = 0;
-  ftp->nextLine = 0;
-  Compact(ftp);
-  int32_t start = NetworkSeconds();
   for (;;) {
-    SplitLines(ftp);
-    int count = ftp->unreadLines;
-    if (count == FtpReplyLines) return 1;
-    if (count > 0 && !IsContinuation(ftp->lines[count - 1])) return 1;
-    if (count == 0) Compact(ftp);
-    if (ftp->replyLength >= FtpReplyBufferSize - 1) {
-      if (count > 0) return 1;
-      // One line larger than the buffer: hand out its start, drop the rest.
-      ftp->replyBuffer[ftp->replyLength] = 0;
-      ftp->lines[ftp->unreadLines++] = ftp->replyBuffer;
-      ftp->replySplit = ftp->replyLength;
-      ftp->skipLineRest = 1;
-      return 1;
-    }
-    if (!WaitReadable(ftp, start)) return count > 0;
-    int got = ReceiveData(ftp->control, ftp->replyBuffer + ftp->replyLength,
-                          FtpReplyBufferSize - 1 - ftp->replyLength);
-    if (got <= 0) return count > 0;
-    ftp->replyLength += got;
-    ftp->replyBuffer[ftp->replyLength] = 0;
-  }
-}
-
-// Next reply line, cut to FtpLineSize - 1 characters.
-int NextLine(FtpObject* ftp, char* line) {
-  if (ftp->unreadLines <= 0 && !FillLines(ftp)) return 0;
-  const char* source = ftp->lines[ftp->nextLine++];
-  ftp->unreadLines--;
-  size_t length = strlen(source);
-  if (length > FtpLineSize - 1) length = FtpLineSize - 1;
-  memcpy(line, source, length);
-  line[length] = 0;
-  return 1;
-}
-
-// Takes the lines of one reply; 1 if one of them has a code listed in codes
-// ("331", "125;150"), whose line is then copied into copy.
-int ExpectReply(FtpObject* ftp, const char* codes, char* copy = nullptr, int copySize = 0) {
-  char line[FtpLineSize];
-  int accepted = 0;
-  for (;;) {
-    if (!NextLine(ftp, line)) return 0;
-    if (strlen(line) >= 3 && isdigit(static_cast<unsigned char>(line[0])) &&
-        isdigit(static_cast<unsigned char>(line[1])) && isdigit(static_cast<unsigned char>(line[2]))) {
-      char code[4] = {line[0], line[1], line[2], 0};
-      if (strstr(codes, code)) {
-        accepted = 1;
-        if (copy && copySize > 0) {
-          snprintf(copy, copySize, "%s", line);
-        }
-      }
-    }
-    if (!IsContinuation(line)) return accepted;
-  }
-}
-
-void SkipReply(FtpObject* ftp) {
-  char line[FtpLineSize];
-  while (NextLine(ftp, line) && IsContinuation(line)) {
+    int timedOut = NetworkTimedOut(start, ftp->timeout);
+    int ready = WaitSocketReadable(s, timedOut ? 0 : 1000);
+    if (ready > 0) return ReceiveData(ftp->control, buffer, size);
+    if (ready < 0 || timedOut) return 0;
   }
 }
 
@@ -175,7 +75,7 @@ int SendCommand(FtpObject* ftp, const char* word, const char* argument) {
 
 int Command(FtpObject* ftp, const char* word, const char* argument, const char* codes, char* copy = nullptr,
             int copySize = 0) {
-  return SendCommand(ftp, word, argument) && ExpectReply(ftp, codes, copy, copySize);
+  return SendCommand(ftp, word, argument) && ExpectReply(&ftp->reply, codes, copy, copySize);
 }
 
 // ---- object ------------------------------------------------------------------
@@ -187,54 +87,69 @@ void ReleaseFtp(intptr_t number) {
   ftp->control = nullptr;
   if (ftp->activeServer) CloseServer(ftp->activeServer);
   ftp->activeServer = 0;
-  free(ftp->replyBuffer);
-  free(ftp->lines);
-  ftp->replyBuffer = nullptr;
-  ftp->lines = nullptr;
+  EndReplyReader(&ftp->reply);
   FreeObject(ftpTable, number);
 }
 
 // ---- data channel ------------------------------------------------------------
 
+// Passive mode: the data connection goes to the control connection's peer,
+// at the port of the PASV reply.  The reply's address is checked with the
+// rest of it but not used: a server behind an address translator announces
+// an address nobody can reach, and a hostile one could send the file
+// anywhere.  The socket is made non-blocking so that a send to a server
+// that stopped reading fails after the data time-out instead of hanging.
 int OpenPassiveChannel(FtpObject* ftp, NetworkConnection** data) {
   char reply[CommandSize];
   if (!Command(ftp, "PASV", nullptr, "227", reply, sizeof reply)) return 0;
-  char host[16];
+  char announced[16];
   int port = 0;
-  if (!ParsePassiveReply(reply, host, sizeof host, &port)) return 0;
+  if (!ParsePassiveReply(reply, announced, sizeof announced, &port)) return 0;
+  uint32_t peer = SocketPeerAddress(ConnectionSocket(ftp->control));
+  if (peer == 0) return 0;
+  char host[16];
+  FormatAddress(peer, host, sizeof host);
   *data = OpenTcpConnection(host, port);
-  return *data != nullptr;
+  return *data != nullptr && SetSocketNonBlocking(ConnectionSocket(*data));
 }
 
+// Active mode: listens on the address the control connection leaves from,
+// the one the server reaches us at (127.0.0.1 on loopback), never on every
+// interface, and announces it with PORT.
 int OpenActiveServer(FtpObject* ftp) {
-  ftp->activeServer = CreateTcpServer(DynamicNumber, 0);
+  uint32_t local = SocketLocalAddress(ConnectionSocket(ftp->control));
+  if (local == 0) return 0;
+  ftp->activeServer = CreateServerAt(DynamicNumber, local, 0, NetworkTcp);
   if (!ftp->activeServer) return 0;
   int port = ServerPort(ftp->activeServer);
-  // Announce the address the control connection leaves from: the server
-  // reaches us there (127.0.0.1 on loopback).
-  sockaddr_in local;
-  int size = sizeof local;
-  if (port == 0 ||
-      getsockname(ConnectionSocket(ftp->control), reinterpret_cast<sockaddr*>(&local), &size) != 0)
-    return 0;
-  const unsigned char* a = reinterpret_cast<const unsigned char*>(&local.sin_addr.s_addr);
+  if (port == 0) return 0;
+  const unsigned char* a = reinterpret_cast<const unsigned char*>(&local);
   char argument[64];
   snprintf(argument, sizeof argument, "%d,%d,%d,%d,%d,%d", a[0], a[1], a[2], a[3], port / 256, port % 256);
   return Command(ftp, "PORT ", argument, "200");
 }
 
 // Active mode: the server's connection to our data port, within the control
-// time-out.
+// time-out.  Only a connection from the control connection's peer is the
+// server's; any other is closed and the wait goes on.
 NetworkConnection* AcceptActive(FtpObject* ftp) {
+  uint32_t peer = SocketPeerAddress(ConnectionSocket(ftp->control));
   int32_t start = NetworkSeconds();
   while (!NetworkTimedOut(start, ftp->timeout)) {
     int event = ServerEvent(ftp->activeServer);
-    if (event == NetworkEventConnect) return EventClient();
+    if (event == NetworkEventConnect) {
+      NetworkConnection* client = EventClient();
+      if (peer != 0 && SocketPeerAddress(ConnectionSocket(client)) == peer) return client;
+      CloseConnection(client);
+      continue;
+    }
     if (event == NetworkEventNone) Sleep(100);
   }
   return nullptr;
 }
 
+// The file in blocks over the data connection; a block that makes no
+// progress for the data time-out fails the transfer.
 int SendFile(FtpObject* ftp, HANDLE file, NetworkConnection* data) {
   char block[BlockSize];
   int64_t sent = 0;
@@ -243,7 +158,7 @@ int SendFile(FtpObject* ftp, HANDLE file, NetworkConnection* data) {
     DWORD got = 0;
     if (!ReadFile(file, block, sizeof block, &got, nullptr)) return 0;
     if (got == 0) return 1;
-    if (!SendWithTimeout(ConnectionSocket(data), block, static_cast<int>(got), DataTimeout)) return 0;
+    if (!SendWithTimeout(ConnectionSocket(data), block, static_cast<int>(got), ftp->dataTimeout)) return 0;
     sent += got;
     // The counter is 32-bit: past 2 GiB it stays at its highest value rather
     // than wrapping into the negative status values.
@@ -305,16 +220,14 @@ intptr_t OpenFtp(intptr_t number, const char* server, const char* user, const ch
   }
   ftp->passive = passive;
   ftp->timeout = ControlTimeout;
-  ftp->replyBuffer = static_cast<char*>(calloc(FtpReplyBufferSize, 1));
-  ftp->lines = static_cast<char**>(calloc(FtpReplyLines, sizeof(char*)));
-  ftp->unreadLines = 0;
+  ftp->dataTimeout = DataTimeout;
   SetProgress(ftp, 0);
-  if (!ftp->replyBuffer || !ftp->lines) {
+  if (!StartReplyReader(&ftp->reply, ReceiveControl, ftp)) {
     ReleaseFtp(self);
     return 0;
   }
 
-  SkipReply(ftp);  // the greeting
+  SkipReply(&ftp->reply);  // the greeting
   // A server that lets the user in without a password (230 to USER) is
   // refused along with every other unexpected answer.
   if (!Command(ftp, "USER ", user, "331") || !Command(ftp, "PASS ", password, "230")) {
@@ -378,12 +291,14 @@ int FtpUploadFile(intptr_t number, const char* localFile, const char* remoteFile
         if (!ftp->passive) {
           // Sending nothing succeeds once the accepted socket is writable.
           int32_t start = NetworkSeconds();
-          while (send(ConnectionSocket(data), "", 0, 0) < 0 && !NetworkTimedOut(start, DataTimeout)) Sleep(50);
+          while (send(ConnectionSocket(data), "", 0, 0) < 0 && !NetworkTimedOut(start, ftp->dataTimeout)) Sleep(50);
         }
         success = SendFile(ftp, file, data);
       }
     }
   }
+  // A failure shows at once, not only after the server's final reply.
+  if (!success) SetProgress(ftp, FtpProgressFailed);
   // Closing the data channel ends the file on the server.  In active mode
   // the data connection belongs to the server and goes with it.
   if (ftp->passive) {
@@ -394,7 +309,7 @@ int FtpUploadFile(intptr_t number, const char* localFile, const char* remoteFile
   }
   data = nullptr;
   // The final reply tells whether the server stored the whole file.
-  if (storeAccepted && !ExpectReply(ftp, "226;250")) success = 0;
+  if (storeAccepted && !ExpectReply(&ftp->reply, "226;250")) success = 0;
 
   CloseHandle(file);
   SetProgress(ftp, success ? FtpProgressDone : FtpProgressFailed);

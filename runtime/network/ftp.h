@@ -1,10 +1,16 @@
 // FTP upload client: log-in, change and make remote directories, store local
 // files in binary mode over a passive (PASV) or active (PORT) data
 // connection, with a byte counter that another thread may poll.
+//
+// The data connection is only ever made with the control connection's peer:
+// passive mode connects to that address (the one in the PASV reply is read
+// but not used), active mode listens on the control connection's own address
+// and takes only a connection coming from the peer.
 #pragma once
 
 #include <cstdint>
 
+#include "runtime/network/ftp_reply.h"
 #include "runtime/network/network.h"
 
 namespace kx {
@@ -14,28 +20,16 @@ constexpr int32_t FtpProgressSetup = -1;
 constexpr int32_t FtpProgressFailed = -2;
 constexpr int32_t FtpProgressDone = -3;
 
-constexpr int FtpReplyBufferSize = 4096;
-constexpr int FtpReplyLines = 128;
-constexpr int FtpLineSize = 2048;
-
 // One FTP connection, an object of the FTP table ("#Ftp").
 struct FtpObject {
   NetworkConnection* control;  // control connection, TCP
   intptr_t listSlot;           // not used
   intptr_t activeServer;       // active mode: server awaiting the data connection
-  char* replyBuffer;           // FtpReplyBufferSize bytes
-  char** lines;                // FtpReplyLines pointers into replyBuffer
-  int32_t unreadLines;
-  int32_t nextLine;
+  FtpReplyReader reply;        // reply buffer, line table and their state
   int32_t passive;             // non-zero: PASV, 0: PORT
-  int32_t timeout;             // seconds, sends and reply reads on the control connection
-  int32_t unused;
+  int32_t timeout;             // seconds: a command's send, and a whole reply
+  int32_t dataTimeout;         // seconds the data connection may take no bytes
   int32_t progress;            // written by the uploading thread, read by any
-  // Reply reader state: bytes held in replyBuffer, how far they are split,
-  // and whether the rest of an over-long line is still to be skipped.
-  int32_t replyLength;
-  int32_t replySplit;
-  int32_t skipLineRest;
 };
 
 // Library start (creates the FTP object table) and end (frees every object).
