@@ -109,13 +109,52 @@ class ScriptedServer {
     Answer("PASS ", "230 Logged in\r\n");
   }
 
-  // A passive data port: the reply text to send for PASV.
-  std::string OpenDataPort() {
+  // A passive data port on 127.0.0.1: the reply text to send for PASV,
+  // announcing the port at the given address.
+  std::string OpenDataPort(const char* announced = "127,0,0,1") {
     int port = 0;
     dataListener_ = Listen(&port);
     char reply[96];
-    snprintf(reply, sizeof reply, "227 Entering Passive Mode (127,0,0,1,%d,%d)\r\n", port / 256, port % 256);
+    snprintf(reply, sizeof reply, "227 Entering Passive Mode (%s,%d,%d)\r\n", announced, port / 256, port % 256);
     return reply;
+  }
+
+  // Takes the data connection without reading from it.
+  void AcceptData() {
+    data_ = AcceptOne(dataListener_);
+    closesocket(dataListener_);
+    dataListener_ = INVALID_SOCKET;
+  }
+
+  // Active mode: reads the PORT command, answers it, and returns the address
+  // and port it named.
+  sockaddr_in AnswerPort() {
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    int a[6] = {};
+    std::string line = ReadLine();
+    if (sscanf(line.c_str(), "PORT %d,%d,%d,%d,%d,%d", &a[0], &a[1], &a[2], &a[3], &a[4], &a[5]) != 6) return address;
+    char host[32];
+    snprintf(host, sizeof host, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
+    address.sin_addr.s_addr = inet_addr(host);
+    address.sin_port = htons(static_cast<u_short>(a[4] * 256 + a[5]));
+    Send("200 PORT command successful\r\n");
+    return address;
+  }
+
+  // Active mode: connects to the client's data port (without reading).
+  bool ConnectData(const sockaddr_in& address) {
+    data_ = socket(AF_INET, SOCK_STREAM, 0);
+    return connect(data_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  }
+
+  // Reads the data connection to its end.
+  std::string ReadDataToEnd() {
+    std::string data;
+    char block[4096];
+    int got;
+    while (data_ != INVALID_SOCKET && (got = recv(data_, block, sizeof block, 0)) > 0) data.append(block, got);
+    return data;
   }
 
   // Accepts the client's data connection and reads it to its end.
@@ -428,6 +467,144 @@ TEST_F(FtpScriptedUpload, FinalReplyReportingFailureFailsTheUpload) {
   server.Join();
   EXPECT_EQ(received, "hello, server");
 }
+
+// The record behind an open object, for the tests that shorten time-outs.
+kx::FtpObject* Record(intptr_t ftp) { return reinterpret_cast<kx::FtpObject*>(kx::FtpIsOpen(ftp)); }
+
+double SecondsSince(DWORD start) { return (GetTickCount() - start) / 1000.0; }
+
+TEST_F(FtpScriptedUpload, UnfinishedFinalReplyFailsWithinOneControlTimeOut) {
+  ScriptedServer server([&](ScriptedServer& s) {
+    s.Login();
+    s.Answer("TYPE ", "200 Binary\r\n");
+    std::string pasv = s.OpenDataPort();
+    s.Answer("PASV", pasv);
+    s.Answer("STOR ", "150 Opening data connection\r\n");
+    s.ReadData();
+    s.Send("226-Transfer complete,\r\n");  // and the last line never comes
+    s.ReadLine();
+  });
+  intptr_t ftp = OpenScripted(server);
+  ASSERT_NE(ftp, 0);
+  Record(ftp)->timeout = 3;
+  DWORD start = GetTickCount();
+  EXPECT_EQ(kx::FtpUploadFile(ftp, local.c_str(), "file.bin"), 0);
+  // One control time-out is 3 to 4 s; one per line would be twice that.
+  EXPECT_LT(SecondsSince(start), 5.5);
+  kx::CloseFtp(ftp);
+}
+
+TEST_F(FtpScriptedUpload, PassiveDataGoesToTheControlPeerNotTheAnnouncedAddress) {
+  // The data port listens on 127.0.0.1 only; the reply names 127.0.0.2.
+  std::string received;
+  ScriptedServer server([&](ScriptedServer& s) {
+    s.Login();
+    s.Answer("TYPE ", "200 Binary\r\n");
+    std::string pasv = s.OpenDataPort("127,0,0,2");
+    s.Answer("PASV", pasv);
+    s.Answer("STOR ", "150 Opening data connection\r\n");
+    received = s.ReadData();
+    s.Send("226 Transfer complete\r\n");
+    s.ReadLine();
+  });
+  intptr_t ftp = OpenScripted(server);
+  ASSERT_NE(ftp, 0);
+  EXPECT_EQ(kx::FtpUploadFile(ftp, local.c_str(), "file.bin"), 1);
+  kx::CloseFtp(ftp);
+  server.Join();
+  EXPECT_EQ(received, "hello, server");
+}
+
+TEST_F(FtpScriptedUpload, ActiveModeTakesTheDataConnectionOnlyFromTheControlPeer) {
+  std::string received, stranger;
+  bool strangerClosed = false, otherAddressRefused = false;
+  ScriptedServer active([&](ScriptedServer& s) {
+    s.Login();
+    s.Answer("TYPE ", "200 Binary\r\n");
+    sockaddr_in port = s.AnswerPort();
+    s.Answer("STOR ", "150 Opening data connection\r\n");
+    // Another program on this machine, from another loopback address, is
+    // first at the data port: it is cut off and sees none of the file.
+    SOCKET other = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in from = {};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = inet_addr("127.0.0.2");
+    bind(other, reinterpret_cast<sockaddr*>(&from), sizeof from);
+    if (connect(other, reinterpret_cast<sockaddr*>(&port), sizeof port) == 0) {
+      char block[256];
+      int got;
+      while ((got = recv(other, block, sizeof block, 0)) > 0) stranger.append(block, got);
+      strangerClosed = got == 0 || got < 0;
+    }
+    closesocket(other);
+    // The port listens on the control connection's address alone.
+    sockaddr_in elsewhere = port;
+    elsewhere.sin_addr.s_addr = inet_addr("127.0.0.3");
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    otherAddressRefused = connect(probe, reinterpret_cast<sockaddr*>(&elsewhere), sizeof elsewhere) != 0;
+    closesocket(probe);
+    if (s.ConnectData(port)) received = s.ReadDataToEnd();
+    s.Send("226 Transfer complete\r\n");
+    s.ReadLine();
+  });
+  intptr_t ftp = kx::OpenFtp(kx::DynamicNumber, "127.0.0.1", "user", "pass", 0, active.port());
+  ASSERT_NE(ftp, 0);
+  EXPECT_EQ(kx::FtpUploadFile(ftp, local.c_str(), "file.bin"), 1);
+  kx::CloseFtp(ftp);
+  active.Join();
+  EXPECT_TRUE(strangerClosed);
+  EXPECT_EQ(stranger, "");
+  EXPECT_TRUE(otherAddressRefused);
+  EXPECT_EQ(received, "hello, server");
+}
+
+// A server that takes the data connection and never reads from it.
+class FtpStalledData : public FtpScripted, public testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    FtpScripted::SetUp();
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    local = std::string(folder) + "kx_ftp_stalled_" + std::to_string(GetCurrentProcessId()) + ".bin";
+    WriteWhole(local, Pattern(48u << 20, 5));  // far more than the socket buffers hold
+  }
+  void TearDown() override { DeleteFileA(local.c_str()); }
+  std::string local;
+};
+
+TEST_P(FtpStalledData, UploadFailsAfterTheDataTimeOut) {
+  const int passive = GetParam();
+  ScriptedServer server([&](ScriptedServer& s) {
+    s.Login();
+    s.Answer("TYPE ", "200 Binary\r\n");
+    if (passive) {
+      std::string pasv = s.OpenDataPort();
+      s.Answer("PASV", pasv);
+      s.Answer("STOR ", "150 Opening data connection\r\n");
+      s.AcceptData();
+    } else {
+      sockaddr_in port = s.AnswerPort();
+      s.Answer("STOR ", "150 Opening data connection\r\n");
+      s.ConnectData(port);
+    }
+    s.ReadLine();  // until the client gives up and closes
+  });
+  intptr_t ftp = kx::OpenFtp(kx::DynamicNumber, "127.0.0.1", "user", "pass", passive, server.port());
+  ASSERT_NE(ftp, 0);
+  Record(ftp)->dataTimeout = 2;
+  Record(ftp)->timeout = 2;
+  DWORD start = GetTickCount();
+  EXPECT_EQ(kx::FtpUploadFile(ftp, local.c_str(), "file.bin"), 0);
+  EXPECT_EQ(kx::FtpProgress(ftp), kx::FtpProgressFailed);
+  // The data time-out and then the wait for the final reply, each 2 to 3 s.
+  EXPECT_LT(SecondsSince(start), 9.0);
+  kx::CloseFtp(ftp);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FtpStalledData, testing::Values(1, 0),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(info.param ? "Passive" : "Active");
+                         });
 
 TEST_F(FtpScriptedUpload, MissingLocalFileSendsNothing) {
   ScriptedServer server([&](ScriptedServer& s) {
