@@ -13,7 +13,7 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -26,6 +26,8 @@ def main():
     parser.add_argument("--password", default="velmora")
     parser.add_argument("--pid-file", help="file that receives this process id")
     parser.add_argument("--log", help="write pyftpdlib's log to this file")
+    parser.add_argument("--read-limit", type=int, default=0,
+                        help="bytes per second the server takes on a data connection (default: no limit)")
     args = parser.parse_args()
 
     os.makedirs(args.root, exist_ok=True)
@@ -43,6 +45,11 @@ def main():
     handler.banner = "Velmora test server ready."
     # Loopback only: passive data ports on 127.0.0.1 as well.
     handler.masquerade_address = None
+    if args.read_limit > 0:
+        # Slow uploads: a test can catch one in the middle.
+        dtp = ThrottledDTPHandler
+        dtp.read_limit = args.read_limit
+        handler.dtp_handler = dtp
 
     server = FTPServer(("127.0.0.1", args.port), handler)
     server.max_cons = 64

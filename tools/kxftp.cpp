@@ -5,7 +5,8 @@
 //
 // Logs in (passive mode unless --active), runs the steps in order and prints
 // each one's result; stops at the first step that fails.  With --progress a
-// second thread samples the upload's byte counter while a put runs.
+// second thread samples the upload's byte counter while a put runs and prints
+// each new value with the seconds since the put began.
 // Exit code: 0 all steps done, 1 a step or the log-in failed, 2 bad usage.
 #include <windows.h>
 
@@ -49,10 +50,12 @@ int Put(intptr_t ftp, const Step& step, bool progress) {
   if (progress) {
     sampler = std::thread([&] {
       int32_t last = 0;
+      DWORD begun = GetTickCount();
       while (!done) {
         int32_t value = kx::FtpProgress(ftp);
         if (value != last) {
-          printf("  progress %ld\n", static_cast<long>(value));
+          // With the time since the put began: a stall shows as a gap.
+          printf("  progress %ld at %.1f s\n", static_cast<long>(value), (GetTickCount() - begun) / 1000.0);
           fflush(stdout);
           last = value;
         }

@@ -10,3 +10,13 @@ set_tests_properties(network_ftp_server_stop PROPERTIES FIXTURES_CLEANUP ftp_ser
 set_tests_properties(${test_name} PROPERTIES
   FIXTURES_REQUIRED ftp_server
   ENVIRONMENT "${KX_TEST_ENVIRONMENT};VELMORA_FTP_STATE=${_ftp_state}")
+
+# A real pyftpdlib frozen with SIGSTOP in the middle of an upload by kxftp,
+# in both modes (each run waits out the 60 s data time-out).
+foreach(_mode passive active)
+  add_test(NAME network_ftp_frozen_server_${_mode}
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/ftp_frozen_server.sh ${_mode} $<TARGET_FILE:kxftp>
+                   ${CMAKE_BINARY_DIR}/tests/network/ftp_frozen_${_mode})
+  set_tests_properties(network_ftp_frozen_server_${_mode} PROPERTIES
+    LABELS network ENVIRONMENT "${KX_TEST_ENVIRONMENT}" TIMEOUT 200)
+endforeach()
