@@ -25,21 +25,25 @@ struct DirectoryObject {
 
 ObjectTable* directoryTable = nullptr;
 
-// Path work buffer: at most MAX_PATH characters of the argument, with room
-// for the separator and pattern that are appended.
+// Path work buffer: the argument with room for the separator and pattern
+// that are appended.  Nothing is ever cut silently: Fits() tells whether
+// the whole text was taken and stays within the system's limit.
 struct WorkPath {
   char text[2 * MAX_PATH + 2];
   size_t length = 0;
+  bool cut = false;
 
   explicit WorkPath(const char* path) {
     text[0] = 0;
-    Append(path, MAX_PATH);
+    Append(path);
   }
-  void Append(const char* piece, size_t limit = sizeof(text)) {
+  void Append(const char* piece) {
     if (!piece) return;
-    while (*piece && limit-- > 0 && length + 1 < sizeof(text)) text[length++] = *piece++;
+    while (*piece && length + 1 < sizeof(text)) text[length++] = *piece++;
+    if (*piece) cut = true;
     text[length] = 0;
   }
+  bool Fits() const { return !cut && length <= static_cast<size_t>(LongestPath); }
   bool EndsWithBackslash() const { return length > 0 && text[length - 1] == '\\'; }
 };
 
@@ -89,12 +93,14 @@ int32_t DeleteTree(const char* path, const char* pattern, int32_t flags) {
   if (!folder.EndsWithBackslash()) folder.Append("\\");
   WorkPath search(folder.text);
   search.Append(pattern);
+  if (!search.Fits()) return 0;
   WIN32_FIND_DATAA entry;
   HANDLE handle = FindFirstFileA(search.text, &entry);
   if (handle == INVALID_HANDLE_VALUE) return 0;
   do {
     WorkPath item(folder.text);
     item.Append(entry.cFileName);
+    if (!item.Fits()) continue;  // beyond reach; the folder then stays
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if ((flags & 1) && strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0) {
         DeleteTree(item.text, pattern, flags);
@@ -111,6 +117,8 @@ int32_t DeleteTree(const char* path, const char* pattern, int32_t flags) {
 
 }  // namespace
 
+int32_t PathFits(const char* path) { return path && strnlen(path, LongestPath + 1) <= LongestPath ? 1 : 0; }
+
 intptr_t ExamineDirectory(intptr_t directory, const char* folder, const char* pattern) {
   if (directory < DynamicNumber || directory > kHighestDirectoryNumber) {
     ReportError("HighNumber", "#Directory", static_cast<int>(kHighestDirectoryNumber));
@@ -122,6 +130,7 @@ intptr_t ExamineDirectory(intptr_t directory, const char* folder, const char* pa
   WorkPath path(folder ? folder : "");
   if (path.length > 0 && !path.EndsWithBackslash()) path.Append("\\");
   path.Append(pattern && *pattern ? pattern : "*.*");
+  if (!path.Fits()) return 0;
 
   DirectoryObject* d = static_cast<DirectoryObject*>(AllocateObject(directoryTable, directory));
   if (!d) return 0;
@@ -187,12 +196,14 @@ int32_t MakeDirectory(const char* path) {
     if (last != ' ' && last != '/' && last != '\\') break;
     work.text[--work.length] = 0;
   }
+  if (!work.Fits()) return 0;
   return CreateDirectoryA(work.text, nullptr) ? 1 : 0;
 }
 
 int64_t FileSize(const char* path) {
   if (!path || !*path) return -1;
   WorkPath work(path);
+  if (!work.Fits()) return -1;
   if ((work.length == 2 || work.length == 3) && work.text[1] == ':') {
     if (work.length == 2) work.Append("\\");
     return GetDriveTypeA(work.text) > DRIVE_NO_ROOT_DIR ? -2 : -1;
@@ -220,12 +231,14 @@ int32_t DeleteDirectory(const char* path, const char* pattern, int32_t flags) {
 int32_t RemoveFile(const char* path) {
   if (!path) return 0;
   WorkPath work(path);
+  if (!work.Fits()) return 0;
   return DeleteFileA(work.text) ? 1 : 0;
 }
 
 int32_t CopyFile(const char* source, const char* destination) {
   WorkPath from(source ? source : "");
   WorkPath to(destination ? destination : "");
+  if (!from.Fits() || !to.Fits()) return 0;
   return CopyFileA(from.text, to.text, FALSE) ? 1 : 0;
 }
 

@@ -11,6 +11,13 @@
 
 namespace kx {
 
+// The longest path the ANSI file functions take: MAX_PATH less the
+// terminator.  The file and directory commands refuse longer paths (their
+// failure result) rather than cut them and act on another path.
+constexpr int32_t LongestPath = 259;
+// 1 when the path is not null and fits within LongestPath characters.
+int32_t PathFits(const char* path);
+
 // Kind of an entry.
 constexpr int32_t EntryFile = 1;
 constexpr int32_t EntryDirectory = 2;

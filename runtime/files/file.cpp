@@ -10,6 +10,7 @@
 #include "runtime/core/strings.h"
 #include "runtime/debugger/checks.h"
 #include "runtime/debugger/lists.h"
+#include "runtime/files/directory.h"
 
 namespace kx {
 namespace {
@@ -214,7 +215,7 @@ void CloseFileObject(intptr_t file) {
 
 void ReleaseFile(intptr_t file) { CloseFileObject(file); }
 
-enum class OpenKind { New, Open, Read };
+enum class OpenKind { New, Open, Read, None };
 
 intptr_t OpenFileObject(intptr_t file, const char* fileName, OpenKind kind) {
   CheckFileNumber(file);
@@ -223,7 +224,11 @@ intptr_t OpenFileObject(intptr_t file, const char* fileName, OpenKind kind) {
   if (!f) return 0;
   const char* name = fileName ? fileName : "";
   HANDLE handle = INVALID_HANDLE_VALUE;
+  // A name beyond the system's limit fails as an unopenable one does.
+  if (!PathFits(name)) kind = OpenKind::None;
   switch (kind) {
+    case OpenKind::None:
+      break;
     case OpenKind::New:
       handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -239,6 +239,50 @@ TEST_F(DirectoryTest, RemoveAndCopyFiles) {
   EXPECT_EQ(kx::RemoveFile(nullptr), 0);
 }
 
+// A path of the given total length inside the folder: a name of "n"s.
+std::string PathOfLength(const TempFolder& folder, size_t length) {
+  return folder / std::string(length - folder.path().size() - 1, 'n');
+}
+
+TEST_F(DirectoryTest, PathsBeyondTheLimitAreRefusedNeverCut) {
+  // A file at the first 260 characters of a longer path: a cut path would
+  // name it.
+  const std::string longPath = PathOfLength(folder, 300);
+  const std::string cutPath = longPath.substr(0, MAX_PATH);
+  HANDLE made = CreateFileA(cutPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(made, INVALID_HANDLE_VALUE) << "the system takes no 260-character path here";
+  DWORD written = 0;
+  WriteFile(made, "cut", 3, &written, nullptr);
+  CloseHandle(made);
+  const std::set<std::string> before = {"./", "../", cutPath.substr(folder.path().size() + 1)};
+
+  EXPECT_EQ(kx::FileSize(longPath.c_str()), -1);
+  EXPECT_EQ(kx::RemoveFile(longPath.c_str()), 0);
+  EXPECT_EQ(kx::CopyFile(longPath.c_str(), (folder / "copy").c_str()), 0);
+  EXPECT_EQ(kx::CopyFile((folder / "..").c_str(), longPath.c_str()), 0);
+  EXPECT_EQ(kx::MakeDirectory((longPath + "\\").c_str()), 0);
+  std::string longFolder = PathOfLength(folder, 280);
+  longFolder[folder.path().size() + 1] = 'm';  // its first 260 characters name nothing yet
+  EXPECT_EQ(kx::MakeDirectory(longFolder.c_str()), 0);
+  EXPECT_EQ(kx::DeleteDirectory(longPath.c_str(), "*.*", 3), 0);
+  EXPECT_EQ(kx::ExamineDirectory(kx::DynamicNumber, longPath.c_str(), "*.*"), 0);
+  EXPECT_EQ(kx::ExamineDirectory(kx::DynamicNumber, folder.path().c_str(), std::string(300, '*').c_str()), 0);
+
+  ASSERT_NE(kx::ExamineDirectory(1, folder.path().c_str(), "*.*"), 0);
+  EXPECT_EQ(List(1), before);  // nothing made, nothing removed or copied
+  kx::FinishDirectory(1);
+  EXPECT_EQ(TempFolder::Read(cutPath), "cut");
+
+  // The longest path the system takes still works; trailing separators do
+  // not count against it.
+  const std::string longest = PathOfLength(folder, kx::LongestPath - 10);
+  EXPECT_EQ(kx::MakeDirectory((longest + "\\\\").c_str()), 1);
+  EXPECT_EQ(kx::FileSize(longest.c_str()), -2);
+  EXPECT_EQ(kx::PathFits(std::string(kx::LongestPath, 'x').c_str()), 1);
+  EXPECT_EQ(kx::PathFits(std::string(kx::LongestPath + 1, 'x').c_str()), 0);
+  EXPECT_EQ(kx::PathFits(nullptr), 0);
+}
+
 TEST(FileSystemPlaces, TempAndHomeDirectories) {
   const int32_t mark = kx::GetStringMark();
   std::string temp = kx::GetTempDirectory(mark);

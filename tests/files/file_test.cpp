@@ -13,6 +13,7 @@
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
 #include "runtime/debugger/lists.h"
+#include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "support/report_recorder.h"
 
@@ -203,6 +204,25 @@ TEST_F(FileTest, OpenOperations) {
   EXPECT_EQ(kx::OpenFileForReading(kx::DynamicNumber, (folder / "missing.txt").c_str()), 0);
   EXPECT_EQ(kx::NewFile(7, (folder / "no folder\\x.txt").c_str()), 0);
   EXPECT_EQ(recorder.count(), 0u);
+}
+
+TEST_F(FileTest, NamesBeyondTheLimitAreRefusedNeverCut) {
+  const std::string base = folder.path() + "\\";
+  const std::string longest = base + std::string(kx::LongestPath - base.size(), 'f');
+  ASSERT_NE(kx::NewFile(1, longest.c_str()), 0);
+  EXPECT_EQ(WriteBlock(1, "ok"), 2);
+  kx::CloseFile(1);
+  EXPECT_EQ(TempFolder::Read(longest), "ok");
+
+  // One character more: refused by all three, and nothing is created.
+  const std::string over = longest + "g";
+  EXPECT_EQ(kx::NewFile(2, over.c_str()), 0);
+  EXPECT_EQ(kx::OpenFile(kx::DynamicNumber, over.c_str()), 0);
+  EXPECT_EQ(kx::OpenFileForReading(3, (longest + std::string(100, 'h')).c_str()), 0);
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((base + "*g").c_str(), &entry);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE);
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
 TEST_F(FileTest, NewFileEmptiesAHiddenFile) {
