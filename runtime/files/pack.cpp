@@ -29,7 +29,6 @@ constexpr int PackLevel = 9;
 constexpr DWORD PauseAfterBlock = 10;
 
 PackCallback g_callback = nullptr;
-int g_method = 0;
 std::vector<packer::FileRecord>* g_fileList = nullptr;
 
 std::vector<packer::FileRecord>& FileListRef() {
@@ -132,6 +131,29 @@ int PackEntryData(zipFile zip, const std::string& path, int64_t size, void* bloc
   }
   EntryDone();
   return last;
+}
+
+// One entry of an archive: its time record (from date and the source's
+// attributes), its name and, for a file with bytes, its data.  The result is
+// zipOpenNewFileInZip's (ZIP_OK, or a negative code and no entry); *stored
+// tells whether the file's data was stored whole.
+int WriteEntry(zipFile zip, const std::string& path, const std::string& name, int32_t date, bool isDirectory,
+               bool* stored) {
+  *stored = false;
+  zip_fileinfo info = {};
+  FillTimeRecord(&info, date, GetFileAttributesA(path.c_str()));
+  int err = zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, PackMethod, PackLevel);
+  if (err != ZIP_OK) return err;
+  int64_t size = isDirectory ? 0 : FileSize(path.c_str());
+  if (size != 0) {
+    void* block = AllocateTransferBlock();
+    if (block) {
+      *stored = PackEntryData(zip, path, size, block) == ZIP_OK;
+      FreeTransferBlock(block);
+    }
+  }
+  zipCloseFileInZip(zip);
+  return ZIP_OK;
 }
 
 // "CON", "NUL", "COM1" and the like, with or without an extension, name
@@ -389,28 +411,11 @@ int PackFile(const char* archive, const char* file, int naming) {
   if (date == 0) return 0;
   zipFile zip = packer::OpenArchiveForAdding(archive);
   if (!zip) return 0;
-
-  zip_fileinfo info = {};
-  FillTimeRecord(&info, date, GetFileAttributesA(file));
-  std::string name = EntryName(path, PathPart(path), naming);
-  int err = zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                g_method ? g_method : PackMethod, PackLevel);
-  if (err != ZIP_OK) {
-    packer::CloseArchive(zip);
-    return err;
-  }
-  int result = 0;
-  int64_t size = FileSize(path.c_str());
-  if (size != 0) {
-    void* block = AllocateTransferBlock();
-    if (block) {
-      if (PackEntryData(zip, path, size, block) == ZIP_OK) result = 1;
-      FreeTransferBlock(block);
-    }
-  }
-  zipCloseFileInZip(zip);
+  bool stored = false;
+  int err = WriteEntry(zip, path, EntryName(path, PathPart(path), naming), date, false, &stored);
   packer::CloseArchive(zip);
-  return result;
+  if (err != ZIP_OK) return err;
+  return stored ? 1 : 0;
 }
 
 int PackFolder(const char* archive, const char* folderWithPattern, int naming, int folderMode) {
@@ -426,27 +431,14 @@ int PackFolder(const char* archive, const char* folderWithPattern, int naming, i
   packer::CollectFiles(folderMode, base, pattern);
   int count = 0;
   for (const packer::FileRecord& record : packer::FileList()) {
-    int32_t date = packer::GetFileDate(record.path.c_str());
+    int32_t date = record.isDirectory ? 0 : packer::GetFileDate(record.path.c_str());
     if (date == 0 && !record.isDirectory) continue;
-    if (record.isDirectory) date = 0;
-    zip_fileinfo info = {};
-    FillTimeRecord(&info, date, GetFileAttributesA(record.path.c_str()));
     std::string name = EntryName(record.path, base, naming);
     // The packed folder itself under naming 2, and every folder under the
     // file-part naming, would come out nameless: such entries are left out.
     if (name.empty()) continue;
-    if (zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                            g_method ? g_method : PackMethod, PackLevel) != ZIP_OK)
-      continue;
-    int64_t size = FileSize(record.path.c_str());
-    if (size != 0 && !record.isDirectory) {
-      void* block = AllocateTransferBlock();
-      if (block) {
-        if (PackEntryData(zip, record.path, size, block) == ZIP_OK) ++count;
-        FreeTransferBlock(block);
-      }
-    }
-    zipCloseFileInZip(zip);
+    bool stored = false;
+    if (WriteEntry(zip, record.path, name, date, record.isDirectory != 0, &stored) == ZIP_OK && stored) ++count;
   }
   packer::ClearFileList();
   packer::CloseArchive(zip);
@@ -564,10 +556,7 @@ int SetPackCallback(PackCallback callback) {
   return 0;
 }
 
-void PackerStart() {
-  FileListRef();
-  g_method = PackMethod;
-}
+void PackerStart() { FileListRef(); }
 
 void PackerEnd() {
   if (g_fileList) g_fileList->clear();
