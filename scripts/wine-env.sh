@@ -48,7 +48,10 @@ velmora_pe_arch() {
 # without end) when Wine cannot make it.
 velmora_wine_prefix() {
   [ -d "$WINEPREFIX/drive_c/windows/system32" ] && return 0
-  mkdir -p "$(dirname "$WINEPREFIX")"
+  if ! mkdir -p "$(dirname "$WINEPREFIX")" 2>/dev/null || ! touch "$WINEPREFIX.lock" 2>/dev/null; then
+    echo "wine: cannot create the Wine prefix $WINEPREFIX: its folder is not writable" >&2
+    return 1
+  fi
   (
     flock -w 300 9 || { echo "wine: timed out waiting for the prefix lock of $WINEPREFIX" >&2; exit 1; }
     [ -d "$WINEPREFIX/drive_c/windows/system32" ] && exit 0
