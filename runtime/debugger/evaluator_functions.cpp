@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
@@ -124,16 +125,19 @@ bool PeekS(State& state, Value* a, int count, Value& out) {
   int32_t length = count > 1 ? Integer32(a[1]) : -1;
   int32_t format = count > 2 ? Integer32(a[2]) : 0;
   if (length < -1) length = 0;
-  // The units the runtime will read: up to a zero unit, at most length.
+  // The units the runtime will read: up to a zero unit, at most length;
+  // the memory is asked about once per readable region.
   size_t unit = format == FormatUtf16 ? 2 : 1;
-  size_t units = 0;
-  for (;;) {
+  const char* readableEnd = address;
+  for (size_t units = 0;; ++units) {
     if (length >= 0 && units >= size_t(length)) break;
     if (units > size_t(MaxTextLength)) return Fail(state, "NoMemory");
     const char* at = address + units * unit;
-    if (!Readable(at, unit)) return FailText(state, "InvalidStringMemory", MemoryBuffer);
+    if (at + unit > readableEnd) {
+      readableEnd = ReadableEnd(at);
+      if (at + unit > readableEnd) return FailText(state, "InvalidStringMemory", MemoryBuffer);
+    }
     if (at[0] == 0 && (unit == 1 || at[1] == 0)) break;
-    ++units;
   }
   int32_t mark = GetStringMark();
   return FromBuffer(state, out, mark, PeekText(address, length, format, mark));

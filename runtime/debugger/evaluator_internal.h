@@ -114,6 +114,9 @@ int64_t AsInteger(const Value& value);   // floats rounded to nearest
 // ---- memory (evaluator_values.cpp) ----
 bool Readable(const void* address, size_t size);
 bool Writable(void* address, size_t size);
+// End of the readable region that holds address (address itself when it is
+// not readable).
+const char* ReadableEnd(const char* address);
 // A readable text up to its zero; its length in *length.
 bool ReadableText(const char* text, size_t* length);
 

@@ -345,7 +345,9 @@ bool AddressOf(State& state, Value& out) {
   out.Release();
   out.literal = false;
   bool parenthesis = PeekCharacter(state) == '(';
-  if (parenthesis && !state.pointer && IsLibraryFunction(state.Name(), state.nameLength)) {
+  Place unused;
+  if (!state.pointer && IsLibraryFunction(state.Name(), state.nameLength) &&
+      (parenthesis || !FindVariable(state, unused))) {
     return Fail(state, "NoAddress");
   }
   if (parenthesis && EmptyParentheses(state)) {
@@ -365,7 +367,6 @@ bool AddressOf(State& state, Value& out) {
       }
     }
   } else if (!parenthesis) {
-    Place unused;
     if (!FindVariable(state, unused)) {
       if (const ProcedureEntry* procedure = FindProcedure(state)) {
         out.integer = reinterpret_cast<intptr_t>(procedure->code);

@@ -274,6 +274,13 @@ bool Readable(const void* address, size_t size) { return RangeIs(address, size, 
 
 bool Writable(void* address, size_t size) { return RangeIs(address, size, PageWritable); }
 
+const char* ReadableEnd(const char* address) {
+  MEMORY_BASIC_INFORMATION info;
+  if (!address || VirtualQuery(address, &info, sizeof info) == 0 || !PageReadable(info)) return address;
+  const char* end = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
+  return end > address ? end : address;
+}
+
 bool ReadableText(const char* text, size_t* length) {
   if (!text) return false;
   uintptr_t p = reinterpret_cast<uintptr_t>(text);

@@ -193,6 +193,10 @@ TEST_F(Evaluator, VariablesOfEveryKind) {
   EXPECT_EQ(Evaluate("@Grid(1,2)"), std::to_string(reinterpret_cast<intptr_t>(&evaltest::GridData[1][2])));
   EXPECT_EQ(Evaluate("@Undimensioned()"), "The array is not dimensioned yet.");
   EXPECT_EQ(Evaluate("@Len(\"x\")"), "A library function has no address.");
+  EXPECT_EQ(Evaluate("@len"), "A library function has no address.");
+  EXPECT_EQ(Evaluate("@Nirgends"), "Variable not found: 'Nirgends'.");
+  EXPECT_EQ(Evaluate("@*RawPointer"), std::to_string(reinterpret_cast<intptr_t>(&evaltest::RawPointer)));
+  EXPECT_EQ(Evaluate("@Items()"), std::to_string(reinterpret_cast<intptr_t>(&evaltest::ItemElements[1].value)));
   EXPECT_EQ(Evaluate("Rechne()"), "This function cannot be called here.");
 }
 
