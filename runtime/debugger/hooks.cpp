@@ -40,6 +40,26 @@ void FreeRecord(void* part) {
   record->depth = record->stackCapacity = 0;
 }
 
+// Threads held waiting by the line hook, by thread ID (0 = free slot), so
+// that the thread list can show them from any thread.  A thread past the
+// last slot still waits, it only shows as running.
+constexpr int WaitingSlots = 256;
+volatile LONG g_waitingIds[WaitingSlots];
+
+int MarkWaiting(DebuggerRecord* record) {
+  record->waiting = 1;
+  LONG id = LONG(GetCurrentThreadId());
+  for (int i = 0; i < WaitingSlots; ++i) {
+    if (InterlockedCompareExchange(&g_waitingIds[i], id, 0) == 0) return i;
+  }
+  return -1;
+}
+
+void ClearWaiting(DebuggerRecord* record, int slot) {
+  if (slot >= 0) InterlockedExchange(&g_waitingIds[slot], 0);
+  record->waiting = 0;
+}
+
 // A stop of the line hook: hand over to the front-end, others wait.
 int StopHere(DebuggerRecord* record, int32_t line, void* registers) {
   EnterStop();
@@ -61,6 +81,14 @@ DebuggerRecord* CurrentDebuggerRecord() {
   if (g_recordOffset < 0) return &g_fallbackRecord;
   DebuggerRecord* record = static_cast<DebuggerRecord*>(GetThreadRecord(g_recordOffset));
   return record ? record : &g_fallbackRecord;
+}
+
+bool DebuggerThreadWaiting(uint32_t threadId) {
+  if (threadId == 0) return false;
+  for (int i = 0; i < WaitingSlots; ++i) {
+    if (DWORD(g_waitingIds[i]) == threadId) return true;
+  }
+  return false;
 }
 
 DWORD debugger::MainThread() { return g_mainThread; }
@@ -105,9 +133,9 @@ int DebuggerLine(int32_t line, void* registers) {
   DebuggerRecord* record = CurrentDebuggerRecord();
   LONG stopped = stoppedThread;
   if (stopped && DWORD(stopped) != GetCurrentThreadId()) {
-    record->waiting = 1;
+    int slot = MarkWaiting(record);
     while (stoppedThread && DWORD(stoppedThread) != GetCurrentThreadId()) Sleep(10);
-    record->waiting = 0;
+    ClearWaiting(record, slot);
   }
   int32_t previous = record->line;
   record->line = line;
