@@ -12,5 +12,6 @@
 #include "runtime/debugger/modes.h"
 #include "runtime/debugger/profiler.h"
 #include "runtime/debugger/record.h"
+#include "runtime/debugger/registers.h"
 #include "runtime/debugger/reports.h"
 #include "runtime/debugger/symbols.h"

@@ -55,6 +55,12 @@ void ProfileLine(int32_t line);
 void CountCall(int32_t procedure);
 void ResizeCallCounts(int32_t count);
 
+// Opens the link when the environment asks for it (DebuggerStart); true when
+// the link is on and chosen as the front-end.
+bool LinkStart();
+// Waits until the front-end lets the program run (DebuggerStart, link on).
+void LinkWaitForRun();
+
 // Main thread (the one that ran DebuggerStart); 0 before the start.
 DWORD MainThread();
 

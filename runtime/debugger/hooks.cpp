@@ -110,8 +110,10 @@ void DebuggerStart(void* stackPointer) {
     }
   }
   InstallExceptionFilter();
-  if (!CurrentDebuggerFrontEnd()) ConsoleStart();
+  bool linked = !CurrentDebuggerFrontEnd() && LinkStart();
+  if (!linked && !CurrentDebuggerFrontEnd()) ConsoleStart();
   BuildProfiler();
+  if (linked) LinkWaitForRun();
   if (CallOnStart()) CurrentDebuggerRecord()->state = StateCallDebugger;
 }
 
