@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cinttypes>
 #include <cstdio>
 
 #include "runtime/debugger/checks.h"
@@ -172,7 +173,7 @@ void MutexListWalk(DebuggerListVisitor visit, void* context) {
   for (MutexEntry* e = g_mutexes; e; e = e->next) {
     bool unlocked = TryLockMutex(e->mutex) != 0;
     if (unlocked) UnlockMutex(e->mutex);
-    snprintf(row, sizeof row, "%i\t%s", int(intptr_t(e->mutex)), unlocked ? "Unlocked" : "Locked");
+    snprintf(row, sizeof row, "%" PRIdPTR "\t%s", intptr_t(e->mutex), unlocked ? "Unlocked" : "Locked");
     visit(context, row, intptr_t(e->mutex));
   }
   LeaveCriticalSection(&g_listLock);
@@ -188,7 +189,7 @@ void SemaphoreListWalk(DebuggerListVisitor visit, void* context) {
       ReleaseSemaphore(e->semaphore, 1, &previous);
       count = previous + 1;
     }
-    snprintf(row, sizeof row, "%i\t%i", int(intptr_t(e->semaphore)), int(count));
+    snprintf(row, sizeof row, "%" PRIdPTR "\t%i", intptr_t(e->semaphore), int(count));
     visit(context, row, intptr_t(e->semaphore));
   }
   LeaveCriticalSection(&g_listLock);
