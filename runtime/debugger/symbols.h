@@ -33,6 +33,7 @@ struct GlobalVariable {
   const char* name;           // as stored: "v_" + source name ("$" kept)
   void* address;
   const void* structure;      // description for a structure, else nullptr
+  int32_t fixedLength;        // kind 10 (fixed-length string): its length
 };
 
 struct ExecutableLines {
@@ -52,6 +53,7 @@ struct DebugSymbols {
   int32_t globalCount;
   const ExecutableLines* lines;
   int32_t lineTableCount;
+  const struct ProgramTables* tables;   // arrays, lists, constants, labels (evaluator_symbols.h)
 };
 
 // Installs the program's symbol tables (before DebuggerStart or in tests).
