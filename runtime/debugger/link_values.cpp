@@ -9,12 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "runtime/debugger/evaluator.h"
+#include "runtime/debugger/evaluator_internal.h"
 #include "runtime/debugger/link_internal.h"
 
 namespace kx {
 namespace link {
 
 namespace {
+
+using evaluator::Readable;
+using evaluator::ReadableText;
 
 // A value as the link sends it.
 struct Value {
@@ -23,31 +28,118 @@ struct Value {
   double number = 0;
   std::string text;               // ResultString, or the error text
   Outgoing fields;                // ResultStructure: its fields as variable rows
+  int32_t fieldCount = 0;
 };
 
-// Reads an integer literal: decimal, or hexadecimal after "$".
-bool IntegerLiteral(const std::string& text, int64_t& value) {
-  const char* at = text.c_str();
-  while (*at == ' ' || *at == '\t') ++at;
-  char* end = nullptr;
-  if (*at == '$') value = int64_t(strtoull(at + 1, &end, 16));
-  else value = strtoll(at, &end, 10);
-  if (!end || end == at || (*at == '$' && end == at + 1)) return false;
-  while (*end == ' ' || *end == '\t') ++end;
-  return *end == 0;
+// Shown name: the stored name without "v_" or "p_".
+const char* ShownName(const char* stored) {
+  if (stored && (strncmp(stored, "v_", 2) == 0 || strncmp(stored, "p_", 2) == 0)) return stored + 2;
+  return stored ? stored : "";
+}
+
+// Value text of a variable of a simple kind at address, in the number mode;
+// "" for structures, arrays and lists.
+std::string ValueText(uint8_t type, const void* address, int32_t fixedLength = 0) {
+  char text[64];
+  bool hex = HexMode() != 0;
+  if (!address || !Readable(address, type == TypeFixedString ? size_t(fixedLength > 0 ? fixedLength : 1) : 8)) {
+    return address ? "?" : "";
+  }
+  if (type & TypePointerFlag) {
+    uintptr_t pointer;
+    memcpy(&pointer, address, sizeof pointer);
+    snprintf(text, sizeof text, hex ? "$%llX" : "%lld", static_cast<long long>(pointer));
+    return text;
+  }
+  int64_t integer = 0;
+  switch (type) {
+    case TypeByte: integer = *static_cast<const int8_t*>(address); break;
+    case TypeChar: integer = *static_cast<const uint8_t*>(address); break;
+    case TypeWord: integer = *static_cast<const int16_t*>(address); break;
+    case TypeLong: integer = *static_cast<const int32_t*>(address); break;
+    case TypeInteger: integer = *static_cast<const intptr_t*>(address); break;
+    case TypeQuad: memcpy(&integer, address, 8); break;
+    case TypeFloat:
+      snprintf(text, sizeof text, "%f", double(*static_cast<const float*>(address)));
+      return text;
+    case TypeDouble:
+      snprintf(text, sizeof text, "%g", *static_cast<const double*>(address));
+      return text;
+    case TypeString: {
+      const char* string = *static_cast<const char* const*>(address);
+      size_t length = 0;
+      if (!string) return "";
+      return ReadableText(string, &length) ? std::string(string, length) : "?";
+    }
+    case TypeFixedString: {
+      const char* chars = static_cast<const char*>(address);
+      return std::string(chars, strnlen(chars, size_t(fixedLength > 0 ? fixedLength : 0)));
+    }
+    default:
+      return "";
+  }
+  if (hex && type == TypeQuad) snprintf(text, sizeof text, "$%llX", static_cast<unsigned long long>(integer));
+  else if (hex) snprintf(text, sizeof text, "$%X", unsigned(uint32_t(integer)));
+  else snprintf(text, sizeof text, "%lld", static_cast<long long>(integer));
+  return text;
+}
+
+void VariableRow(Outgoing& rows, uint8_t type, uint8_t scope, uint8_t depth, const char* name, const std::string& value) {
+  rows.Byte(type);
+  rows.Byte(scope);
+  rows.Byte(depth);
+  rows.Text(name);
+  rows.Text(value);
+}
+
+void Failure(int32_t type, int32_t requestType, const char* text) {
+  Outgoing data;
+  data.Text(text);
+  Send(type, -1, requestType, &data);
+}
+
+// Rows of a structure's fields (depth one more than the structure's own).
+void FieldRows(Outgoing& rows, const StructureDescription* structure, const char* base, int depth, int32_t* count = nullptr) {
+  if (!structure || !base || depth > 8) return;
+  for (int32_t i = 0; i < structure->fieldCount; ++i) {
+    const StructureField& field = structure->fields[i];
+    const char* at = base + field.offset;
+    int32_t elements = field.elements > 0 ? field.elements : 1;
+    int32_t size = ElementSize(field.type, field.structure, field.fixedLength);
+    for (int32_t e = 0; e < elements && e < 256; ++e) {
+      std::string name = field.name ? field.name : "";
+      if (field.elements > 0) name += "[" + std::to_string(e) + "]";
+      bool nested = field.type == TypeStructure;
+      VariableRow(rows, field.type, 0, uint8_t(depth + 1), name.c_str(),
+                  nested ? "" : ValueText(field.type, at + e * size, field.fixedLength));
+      if (count) ++*count;
+      if (nested) FieldRows(rows, field.structure, at + e * size, depth + 1, count);
+    }
+  }
 }
 
 // The seam to the expression evaluator: evaluates (or, with assign, runs
-// "target = value") for the stopped thread.  Until the evaluator is part of
-// the runtime only integer literals are understood.
+// "target = value") for the stopped thread.
 bool EvaluateText(const std::string& text, bool assign, Value& value) {
-  if (!assign && IntegerLiteral(text, value.integer)) {
-    value.kind = ResultInteger;
-    return true;
+  EvaluationResult result = {};
+  DebuggerRecord* thread = CurrentDebuggerRecord();
+  int ok = assign ? AssignExpression(text.c_str(), &result, thread) : EvaluateExpression(text.c_str(), &result, thread);
+  switch (result.kind) {
+    case ValueInteger: value.kind = ResultInteger; value.integer = result.integer; break;
+    case ValueFloat: value.kind = ResultFloat; value.number = result.number; break;
+    case ValueString: value.kind = ResultString; value.text = result.text ? result.text : ""; break;
+    case ValueStructure:
+      value.kind = ResultStructure;
+      FieldRows(value.fields, result.structure, static_cast<const char*>(result.address), 0, &value.fieldCount);
+      break;
+    default:
+      value.kind = ResultError;
+      value.text = result.message;
+      ok = 0;
+      break;
   }
-  value.kind = ResultError;
-  value.text = CatalogText("External", "VariableNotFound");
-  return false;
+  FreeEvaluation(&result);
+  return ok != 0;
 }
 
 // Copies a readable range; false when any of it cannot be read.
@@ -85,58 +177,6 @@ void Memory(const Incoming& m) {
   Send(SendMemory, int32_t(first), 0, &data);
 }
 
-// Shown name: the stored name without "v_" or "p_".
-const char* ShownName(const char* stored) {
-  if (stored && (strncmp(stored, "v_", 2) == 0 || strncmp(stored, "p_", 2) == 0)) return stored + 2;
-  return stored ? stored : "";
-}
-
-// Value text of a variable of a simple kind at address, in the number mode.
-std::string ValueText(uint8_t type, const void* address) {
-  char text[64];
-  bool hex = HexMode() != 0;
-  if (!address) return "";
-  if (type & TypePointerFlag) {
-    uintptr_t pointer;
-    memcpy(&pointer, address, sizeof pointer);
-    snprintf(text, sizeof text, hex ? "$%llX" : "%lld", static_cast<long long>(pointer));
-    return text;
-  }
-  int64_t integer = 0;
-  switch (type) {
-    case TypeByte: integer = *static_cast<const int8_t*>(address); break;
-    case TypeChar: integer = *static_cast<const uint8_t*>(address); break;
-    case TypeWord: integer = *static_cast<const int16_t*>(address); break;
-    case TypeLong: integer = *static_cast<const int32_t*>(address); break;
-    case TypeInteger: integer = *static_cast<const intptr_t*>(address); break;
-    case TypeQuad: memcpy(&integer, address, 8); break;
-    case TypeFloat:
-      snprintf(text, sizeof text, "%f", double(*static_cast<const float*>(address)));
-      return text;
-    case TypeDouble:
-      snprintf(text, sizeof text, "%g", *static_cast<const double*>(address));
-      return text;
-    case TypeString: {
-      const char* string = *static_cast<const char* const*>(address);
-      return string ? string : "";
-    }
-    default:
-      return "";
-  }
-  if (hex && type == TypeQuad) snprintf(text, sizeof text, "$%llX", static_cast<unsigned long long>(integer));
-  else if (hex) snprintf(text, sizeof text, "$%X", unsigned(uint32_t(integer)));
-  else snprintf(text, sizeof text, "%lld", static_cast<long long>(integer));
-  return text;
-}
-
-void VariableRow(Outgoing& rows, uint8_t type, uint8_t scope, uint8_t depth, const char* name, const std::string& value) {
-  rows.Byte(type);
-  rows.Byte(scope);
-  rows.Byte(depth);
-  rows.Text(name);
-  rows.Text(value);
-}
-
 void Globals(const Incoming& m) {
   const DebugSymbols* symbols = CurrentDebugSymbols();
   Outgoing rows;
@@ -146,18 +186,283 @@ void Globals(const Incoming& m) {
     uint8_t kind = global.type & 0x7F;
     if (!global.name || strcmp(global.name, "KX_DataPointer") == 0) continue;
     if (!(global.type & TypePointerFlag) && (kind == TypeList || kind == TypeArray)) continue;
+    bool structure = global.type == TypeStructure;
     VariableRow(rows, global.type, 0, 0, ShownName(global.name),
-                kind == TypeStructure && !(global.type & TypePointerFlag) ? "" : ValueText(global.type, global.address));
+                structure ? "" : ValueText(global.type, global.address, global.fixedLength));
     ++count;
+    if (structure) {
+      FieldRows(rows, static_cast<const StructureDescription*>(global.structure),
+                static_cast<const char*>(global.address), 0, &count);
+    }
   }
   Send(SendVariables, count, m.header.type, &rows);
 }
 
-void Failure(int32_t type, int32_t requestType, const char* text) {
-  Outgoing data;
-  data.Text(text);
-  Send(type, -1, requestType, &data);
+// Address of a procedure table entry: scope 1 lies in the frame.
+const char* EntryAddress(const SymbolEntry& entry, const CallStackEntry* call) {
+  if (entry.scope == ScopeLocal) {
+    return call && call->stackPointer ? static_cast<const char*>(call->stackPointer) + entry.location : nullptr;
+  }
+  return reinterpret_cast<const char*>(entry.location);
 }
+
+// The call-stack entry of a level (-1 the innermost); nullptr outside.
+const CallStackEntry* CallAt(int32_t level) {
+  DebuggerRecord* record = CurrentDebuggerRecord();
+  if (level < 0) level = record->depth - 1;
+  return level >= 0 && level < record->depth ? &record->stack[level] : nullptr;
+}
+
+const SymbolEntry* ProcedureTable(const CallStackEntry* call, int which) {
+  const ProcedureEntry* procedure = call ? FindProcedureByIndex(call->procedure) : nullptr;
+  return procedure ? static_cast<const SymbolEntry*>(procedure->symbols[which]) : nullptr;
+}
+
+void Locals(const Incoming& m) {
+  const CallStackEntry* call = CallAt(m.header.value1);
+  const ProcedureEntry* procedure = call ? FindProcedureByIndex(call->procedure) : nullptr;
+  Outgoing rows;
+  rows.Text(procedure && procedure->name ? procedure->name : "");
+  int32_t count = 0;
+  for (const SymbolEntry* entry = ProcedureTable(call, ProcedureVariables); entry && entry->type != SymbolTableEnd;
+       ++entry) {
+    uint8_t kind = entry->type & 0x7F;
+    if (!(entry->type & TypePointerFlag) && (kind == TypeList || kind == TypeArray)) continue;
+    const char* address = EntryAddress(*entry, call);
+    bool structure = entry->type == TypeStructure;
+    VariableRow(rows, entry->type, entry->scope, 0, ShownName(entry->name),
+                structure ? "" : ValueText(entry->type, address, entry->fixedLength));
+    ++count;
+    if (structure) FieldRows(rows, entry->structure, address, 0, &count);
+  }
+  Send(SendVariables, count, m.header.type, &rows);
+}
+
+void Structure(const Incoming& m) {
+  int32_t offset = 0;
+  std::string text = m.TextAt(offset);
+  Value value;
+  EvaluateText(text, false, value);
+  if (value.kind != ResultStructure) {
+    Failure(SendVariables, m.header.type,
+            value.kind == ResultError ? value.text.c_str() : CatalogText("External", "NoStructure"));
+    return;
+  }
+  Send(SendVariables, value.fieldCount, m.header.type, &value.fields);
+}
+
+// ---- arrays and lists ----
+
+struct Found {
+  const SymbolEntry* entry = nullptr;
+  const char* address = nullptr;
+};
+
+// Arrays (which 1) or lists (which 2) by shown name: the innermost
+// procedure's first, then the program's.
+Found FindCollection(const std::string& name, int which) {
+  Found found;
+  const CallStackEntry* call = CallAt(-1);
+  for (const SymbolEntry* e = ProcedureTable(call, which); e && e->type != SymbolTableEnd; ++e) {
+    if (lstrcmpiA(ShownName(e->name), name.c_str()) == 0) return {e, EntryAddress(*e, call)};
+  }
+  const DebugSymbols* symbols = CurrentDebugSymbols();
+  const ProgramTables* tables = symbols ? symbols->tables : nullptr;
+  if (!tables) return found;
+  const SymbolEntry* table = which == ProcedureArrays ? tables->arrays : tables->lists;
+  int32_t count = which == ProcedureArrays ? tables->arrayCount : tables->listCount;
+  for (int32_t i = 0; i < count; ++i) {
+    if (lstrcmpiA(ShownName(table[i].name), name.c_str()) == 0) {
+      return {&table[i], reinterpret_cast<const char*>(table[i].location)};
+    }
+  }
+  return found;
+}
+
+// Every array (which 1) or list (which 2): the program's, then the innermost
+// procedure's.
+template <typename Visit>
+void EachCollection(int which, Visit visit) {
+  const DebugSymbols* symbols = CurrentDebugSymbols();
+  if (const ProgramTables* tables = symbols ? symbols->tables : nullptr) {
+    const SymbolEntry* table = which == ProcedureArrays ? tables->arrays : tables->lists;
+    int32_t count = which == ProcedureArrays ? tables->arrayCount : tables->listCount;
+    for (int32_t i = 0; i < count; ++i) visit(table[i], reinterpret_cast<const char*>(table[i].location));
+  }
+  const CallStackEntry* call = CallAt(-1);
+  for (const SymbolEntry* e = ProcedureTable(call, which); e && e->type != SymbolTableEnd; ++e) {
+    visit(*e, EntryAddress(*e, call));
+  }
+}
+
+std::string Dimensions(const SymbolEntry& entry, const char* address) {
+  ArrayRecord array = {};
+  if (!address || !Readable(address, sizeof array)) return "()";
+  memcpy(&array, address, sizeof array);
+  if (!array.elements) return "()";
+  std::string text = "(";
+  for (int d = 0; d < entry.dimensions && d < MaxArrayDimensions; ++d) {
+    text += (d ? "," : "") + std::to_string(array.sizes[d]);
+  }
+  return text + ")";
+}
+
+constexpr int32_t MaxRows = 20000;   // elements sent at most per answer
+
+// "name, a-b, c": the name and per dimension a range (all when missing).
+std::string SplitRanges(const std::string& text, std::vector<std::pair<int32_t, int32_t>>& ranges) {
+  size_t comma = text.find(',');
+  std::string name = text.substr(0, comma);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+  while (comma != std::string::npos) {
+    size_t next = text.find(',', comma + 1);
+    std::string part = text.substr(comma + 1, next == std::string::npos ? std::string::npos : next - comma - 1);
+    int from = -1, to = -1;
+    int fields = sscanf(part.c_str(), " %d - %d", &from, &to);
+    if (part.find("all") != std::string::npos || fields < 1) ranges.push_back({-1, -1});
+    else ranges.push_back({from, fields == 2 ? to : from});
+    comma = next;
+  }
+  return name;
+}
+
+void ElementRows(Outgoing& rows, int32_t& count, const SymbolEntry& entry, const std::string& index, const char* at) {
+  bool structure = entry.type == TypeStructure;
+  rows.Byte(entry.type);
+  rows.Byte(0);
+  rows.Text(index);
+  rows.Text(structure ? "" : ValueText(entry.type, at, entry.fixedLength));
+  ++count;
+  if (structure) {
+    int32_t fields = 0;
+    Outgoing inner;
+    FieldRows(inner, entry.structure, at, 0, &fields);
+    // Field rows carry a scope byte the element rows do not: re-pack them.
+    size_t i = 0;
+    while (i + 3 <= inner.bytes.size()) {
+      rows.Byte(uint8_t(inner.bytes[i]));
+      rows.Byte(uint8_t(inner.bytes[i + 2]));
+      i += 3;
+      for (int t = 0; t < 2; ++t) {
+        size_t start = i;
+        if (Width() == 2) {
+          while (i + 1 < inner.bytes.size() && (inner.bytes[i] || inner.bytes[i + 1])) i += 2;
+          i += 2;
+        } else {
+          while (i < inner.bytes.size() && inner.bytes[i]) ++i;
+          ++i;
+        }
+        rows.Bytes(inner.bytes.data() + start, i - start);
+      }
+      ++count;
+    }
+  }
+}
+
+void Arrays(const Incoming& m) {
+  Outgoing rows;
+  int32_t count = 0;
+  EachCollection(ProcedureArrays, [&](const SymbolEntry& entry, const char* address) {
+    rows.Byte(entry.type);
+    rows.Byte(entry.scope);
+    rows.Text(ShownName(entry.name));
+    rows.Text(Dimensions(entry, address));
+    ++count;
+  });
+  Send(SendArrays, count, m.header.type, &rows);
+}
+
+void ArrayElements(const Incoming& m) {
+  int32_t offset = 0;
+  std::vector<std::pair<int32_t, int32_t>> ranges;
+  std::string name = SplitRanges(m.TextAt(offset), ranges);
+  Found found = FindCollection(name, ProcedureArrays);
+  ArrayRecord array = {};
+  if (!found.entry || !found.address || !Readable(found.address, sizeof array)) {
+    Failure(SendArrays, m.header.type, CatalogText("External", "ArrayListNotFound"));
+    return;
+  }
+  memcpy(&array, found.address, sizeof array);
+  const SymbolEntry& entry = *found.entry;
+  int dimensions = entry.dimensions < 1 ? 1 : (entry.dimensions > MaxArrayDimensions ? MaxArrayDimensions : entry.dimensions);
+  int32_t size = ElementSize(entry.type, entry.structure, entry.fixedLength);
+  Outgoing rows;
+  rows.Text(ShownName(entry.name));
+  int32_t count = 0;
+  int32_t from[MaxArrayDimensions], to[MaxArrayDimensions], index[MaxArrayDimensions];
+  bool empty = !array.elements || size <= 0;
+  for (int d = 0; d < dimensions; ++d) {
+    int32_t last = array.sizes[d] - 1;
+    std::pair<int32_t, int32_t> range = size_t(d) < ranges.size() ? ranges[d] : std::make_pair(-1, -1);
+    from[d] = range.first < 0 ? 0 : range.first;
+    to[d] = range.second < 0 || range.second > last ? last : range.second;
+    if (from[d] > to[d]) empty = true;
+    index[d] = from[d];
+  }
+  while (!empty && count < MaxRows) {
+    int64_t linear = 0;
+    std::string text = "(";
+    for (int d = 0; d < dimensions; ++d) {
+      linear = linear * array.sizes[d] + index[d];
+      text += (d ? "," : "") + std::to_string(index[d]);
+    }
+    ElementRows(rows, count, entry, text + ")", static_cast<const char*>(array.elements) + linear * size);
+    int d = dimensions - 1;
+    for (; d >= 0; --d) {
+      if (++index[d] <= to[d]) break;
+      index[d] = from[d];
+    }
+    if (d < 0) break;
+  }
+  Send(SendArrays, count, m.header.type, &rows);
+}
+
+void Lists(const Incoming& m) {
+  Outgoing rows;
+  int32_t count = 0;
+  if (m.header.value1 == 0) {
+    EachCollection(ProcedureLists, [&](const SymbolEntry& entry, const char* address) {
+      ListRecord list = {};
+      if (address && Readable(address, sizeof list)) memcpy(&list, address, sizeof list);
+      rows.Byte(entry.type);
+      rows.Byte(entry.scope);
+      rows.Text(ShownName(entry.name));
+      char state[64];
+      snprintf(state, sizeof state, "count: %d, current: %d", int(list.made ? list.count : 0),
+               int(list.made && list.current ? list.currentIndex : -1));
+      rows.Text(state);
+      ++count;
+    });
+    Send(SendLists, count, 0, &rows);
+    return;
+  }
+  int32_t offset = 0;
+  std::vector<std::pair<int32_t, int32_t>> ranges;
+  std::string name = SplitRanges(m.TextAt(offset), ranges);
+  Found found = FindCollection(name, ProcedureLists);
+  ListRecord list = {};
+  if (!found.entry || !found.address || !Readable(found.address, sizeof list)) {
+    Failure(SendLists, 1, CatalogText("External", "ArrayListNotFound"));
+    return;
+  }
+  memcpy(&list, found.address, sizeof list);
+  rows.Text(ShownName(found.entry->name));
+  int32_t from = ranges.empty() || ranges[0].first < 0 ? 0 : ranges[0].first;
+  int32_t to = ranges.empty() || ranges[0].second < 0 ? INT32_MAX : ranges[0].second;
+  int32_t position = 0;
+  for (ListElement* element = list.made ? list.first : nullptr; element && position <= to && count < MaxRows;
+       ++position) {
+    if (!Readable(element, sizeof(ListElement))) break;
+    if (position >= from) {
+      ElementRows(rows, count, *found.entry, "[" + std::to_string(position) + "]",
+                  static_cast<const char*>(ListElementData(element)));
+    }
+    element = element->next;
+  }
+  Send(SendLists, count, 1, &rows);
+}
+
 
 void EvaluateOrAssign(const Incoming& m, bool assign) {
   int32_t offset = 0;
@@ -287,17 +592,11 @@ bool DispatchValues(const Incoming& m) {
     case RequestMemory: Memory(m); return true;
     case RequestGlobals: Globals(m); return true;
     case RequestLocals:
-    case RequestStructure:
-    case RequestProcedureVariables:
-      Failure(SendVariables, m.header.type, CatalogText("External", "VariableNotFound"));
-      return true;
-    case RequestArrays:
-    case RequestArrayElements:
-      Failure(SendArrays, m.header.type, CatalogText("External", "ArrayListNotFound"));
-      return true;
-    case RequestLists:
-      Failure(SendLists, m.header.value1, CatalogText("External", "ArrayListNotFound"));
-      return true;
+    case RequestProcedureVariables: Locals(m); return true;
+    case RequestStructure: Structure(m); return true;
+    case RequestArrays: Arrays(m); return true;
+    case RequestArrayElements: ArrayElements(m); return true;
+    case RequestLists: Lists(m); return true;
     case RequestWatchAdd: WatchAdd(m); return true;
     case RequestWatchRemove: WatchRemove(m); return true;
     case RequestWatchList: CheckWatchList(true); return true;

@@ -88,7 +88,7 @@ TEST(Link, StartMessagesComeFirstAndTheProgramWaitsForTheFrontEnd) {
   EXPECT_LT(names, first) << s.output;
   // The five forms of debug output.
   size_t at = s.At("[debug] abc\n", first);
-  at = s.At("[debug] 60\n[debug] 1099511627776\n[debug] 0.250000\n[debug] 2.5\n", at);
+  at = s.At("[debug] 60\n[debug] Velmora\n[debug] 1\n[debug] 1099511627776\n[debug] 0.250000\n[debug] 2.5\n", at);
   EXPECT_NE(at, std::string::npos) << s.output;
   EXPECT_TRUE(s.Has("[exit] 0\n")) << s.output;
 }
@@ -173,7 +173,7 @@ TEST(Link, AnErrorReportArrivesWithItsLineAndText) {
 
 TEST(Link, CallStackRegistersAndMemory) {
   Session s = Debug("", "",
-                    "break add 2,1\nrun\nwait\nwhere\nregs\nmem 0 +16\nmem nothing 4\nhex 1\nrun\n");
+                    "break add 2,1\nrun\nwait\nwhere\nregs\nmem 0 +16\nmem nothing 4\nmem @Zahl +4\nmem @Zahl @Zahl+2\nhex 1\nrun\n");
   EXPECT_EQ(s.exitCode, 0) << s.output;
   EXPECT_TRUE(s.Has("[stack] depth 2 at inc.kx:2\n  probe.kx:3 Outer(3)\n  probe.kx:11 Inner(\"abc\")\n"))
       << s.output;
@@ -183,7 +183,42 @@ TEST(Link, CallStackRegistersAndMemory) {
   EXPECT_TRUE(s.Has("; File: inc.kx (Line: 2)\n")) << s.output;
   EXPECT_TRUE(s.Has("[memory] unreadable at $0\n")) << s.output;
   EXPECT_TRUE(s.Has("[memory] error: An integer expression is expected as start address.\n")) << s.output;
+  EXPECT_TRUE(s.Has(": 05 00 00 00 \n")) << s.output;
+  EXPECT_TRUE(s.Has(": 05 00 \n")) << s.output;
   EXPECT_TRUE(s.Has("[hex] 1\n")) << s.output;
+}
+
+TEST(Link, EvaluateAndSetGlobalsLocalsAndStructureFields) {
+  // Stopped in Outer(3): its local n, the globals and a structure.
+  Session s = Debug("", "",
+                    "break add 11\nrun\nwait\n"
+                    "eval Zahl + 1\neval Name$\neval Verbindung\\serverid\neval Verbindung\neval n * 2\neval Nirgends\n"
+                    "set Zahl = 41\nset Name$ = \"Korvex\"\nset Verbindung\\serverid = 9\nset n = 4\n"
+                    "vars\nstruct Verbindung\narrays\narray Feld, 1-2\nlists\nlist Liste\n"
+                    "watch add Zahl\nwatch add n 1\nbreak clear\nrun\n");
+  EXPECT_EQ(s.exitCode, 0) << s.output;
+  EXPECT_TRUE(s.Has("[eval] kind 2: 6\n")) << s.output;
+  EXPECT_TRUE(s.Has("[eval] kind 4: \"Velmora\"\n")) << s.output;
+  EXPECT_TRUE(s.Has("[eval] kind 2: 1\n")) << s.output;
+  EXPECT_TRUE(s.Has("[eval] kind 5: structure\n    serverid kind 5 = 1\n    ip$ kind 8 = 127.0.0.1\n")) << s.output;
+  EXPECT_TRUE(s.Has("[eval] kind 2: 6\n")) << s.output;
+  EXPECT_TRUE(s.Has("[eval] kind 0: error \"")) << s.output;
+  EXPECT_TRUE(s.Has("[set] kind 2: 41\n")) << s.output;
+  EXPECT_TRUE(s.Has("[set] kind 4: \"Korvex\"\n")) << s.output;
+  // The displays after the assignments.
+  EXPECT_TRUE(s.Has("[variables] 6\n  Zahl kind 5 = 41\n  Name$ kind 8 = Korvex\n  Wert kind 12 = 2.5\n"
+                    "  Verbindung kind 7 = \n    serverid kind 5 = 9\n    ip$ kind 8 = 127.0.0.1\n"))
+      << s.output;
+  EXPECT_TRUE(s.Has("[variables] 1 in Outer\n  n kind 5 scope 1 = 4\n")) << s.output;
+  EXPECT_TRUE(s.Has("[arrays] 1\n  Feld kind 5 scope 0 (3)\n")) << s.output;
+  EXPECT_TRUE(s.Has("[arrays] Feld: 2\n  (1) kind 5 = 8\n  (2) kind 5 = 9\n")) << s.output;
+  EXPECT_TRUE(s.Has("[lists] 1\n  Liste kind 5 scope 0 count: 2, current: 1\n")) << s.output;
+  EXPECT_TRUE(s.Has("[lists] Liste: 2\n  [0] kind 5 = 100\n  [1] kind 5 = 200\n")) << s.output;
+  EXPECT_TRUE(s.Has("  #1 Zahl (procedure -1) kind 2 = 41\n")) << s.output;
+  EXPECT_TRUE(s.Has("  #2 n (procedure 1) kind 2 = 4\n")) << s.output;
+  // The program goes on with the new values.
+  EXPECT_TRUE(s.Has("[debug] changed\n")) << s.output;
+  EXPECT_TRUE(s.Has("[debug] 96\n[debug] Korvex\n[debug] 9\n")) << s.output;
 }
 
 TEST(Link, LibraryListsWithTheirRows) {

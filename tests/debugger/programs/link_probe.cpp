@@ -20,12 +20,15 @@
 //  13  Repeat : Delay(10) : ForEver    ("loop")
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/debugger/evaluator_symbols.h"
 #include "runtime/files/file.h"
 #include "runtime/runtime.h"
 
@@ -34,8 +37,31 @@ namespace {
 int32_t Line(int file, int number) { return (file << 24) | (number - 1); }
 
 int32_t Zahl = 0;
-char* Name = const_cast<char*>("Velmora");
+char* Name = nullptr;         // "Velmora", a string-heap block
 double Wert = 2.5;
+
+struct Connect {
+  int32_t serverid;
+  char* ip;
+};
+Connect Verbindung = {1, nullptr};   // ip "127.0.0.1"
+const kx::StructureField ConnectFields[] = {
+    {kx::TypeLong, "serverid", offsetof(Connect, serverid), nullptr, 0, 0},
+    {kx::TypeString, "ip$", offsetof(Connect, ip), nullptr, 0, 0},
+};
+const kx::StructureDescription ConnectStructure = {"Connect", sizeof(Connect), ConnectFields, 2};
+
+int32_t FeldData[3] = {7, 8, 9};
+kx::ArrayRecord Feld = {FeldData, {3}};
+struct LongElement {
+  kx::ListElement link;
+  int32_t value;
+};
+LongElement ListeData[2] = {{{&ListeData[1].link, nullptr}, 100}, {{nullptr, &ListeData[0].link}, 200}};
+kx::ListRecord Liste = {1, 2, 1, &ListeData[0].link, &ListeData[1].link, &ListeData[1].link};
+const kx::SymbolEntry Arrays[] = {{kx::TypeLong, 0, "v_Feld", reinterpret_cast<intptr_t>(&Feld), nullptr, 0, 1}};
+const kx::SymbolEntry Lists[] = {{kx::TypeLong, 0, "v_Liste", reinterpret_cast<intptr_t>(&Liste), nullptr, 0, 0}};
+const kx::ProgramTables Tables = {Arrays, 1, Lists, 1, nullptr, 0, nullptr, 0};
 
 const int32_t ProbeLines[] = {1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13};
 const int32_t IncludeLines[] = {1, 2};
@@ -44,17 +70,24 @@ const char* const SourceFiles[] = {"probe.kx", "inc.kx"};
 
 const kx::ProcedureArgument InnerArguments[] = {{kx::TypeString, 0}};
 const kx::ProcedureArgument OuterArguments[] = {{kx::TypeLong, 0}};
+// The frames the procedures give their entry hook: the argument is the
+// procedure's one local variable.
+const kx::SymbolEntry InnerVariables[] = {{kx::TypeString, kx::ScopeLocal, "v_Text$", 0, nullptr, 0, 0},
+                                          {kx::SymbolTableEnd}};
+const kx::SymbolEntry OuterVariables[] = {{kx::TypeLong, kx::ScopeLocal, "v_n", 0, nullptr, 0, 0},
+                                          {kx::SymbolTableEnd}};
 const kx::ProcedureEntry Procedures[] = {
-    {1, InnerArguments, kx::TypeLong, "Inner", nullptr, {}, 0},
-    {1, OuterArguments, kx::TypeLong, "Outer", nullptr, {}, 1},
+    {1, InnerArguments, kx::TypeLong, "Inner", nullptr, {InnerVariables, nullptr, nullptr}, 0},
+    {1, OuterArguments, kx::TypeLong, "Outer", nullptr, {OuterVariables, nullptr, nullptr}, 1},
 };
 const kx::GlobalVariable Globals[] = {
-    {kx::TypeLong, "v_Zahl", &Zahl, nullptr},
-    {kx::TypeString, "v_Name$", &Name, nullptr},
-    {kx::TypeDouble, "v_Wert", &Wert, nullptr},
+    {kx::TypeLong, "v_Zahl", &Zahl, nullptr, 0},
+    {kx::TypeString, "v_Name$", &Name, nullptr, 0},
+    {kx::TypeDouble, "v_Wert", &Wert, nullptr, 0},
+    {kx::TypeStructure, "v_Verbindung", &Verbindung, &ConnectStructure, 0},
 };
 const kx::DebugSymbols Symbols = {"C:\\probe\\", "probe.kx", SourceFiles, 2, Procedures, 2,
-                                  Globals, 3, LineTables, 2};
+                                  Globals, 4, LineTables, 2, &Tables};
 
 std::string g_scenario;
 
@@ -70,7 +103,7 @@ void Inner(const char* text) {
     const char* text;
   } frame = {text};
   kx::DebuggerProcedureEnter(0, &frame);
-  if (!At(1, 2)) kx::Debug(text);
+  if (!At(1, 2)) kx::Debug(frame.text);
   kx::DebuggerProcedureLeave();
 }
 
@@ -79,7 +112,7 @@ void Outer(int32_t n) {
     int32_t n;
   } frame = {n};
   kx::DebuggerProcedureEnter(1, &frame);
-  if (!At(0, 11)) Inner("abc");
+  if (!At(0, 11)) Inner(frame.n == 3 ? "abc" : "changed");
   At(0, 12);
   kx::DebuggerProcedureLeave();
 }
@@ -125,6 +158,8 @@ int Program() {
   Scenario();
   if (At(0, 9)) return 1;
   kx::Debug(Zahl);
+  kx::Debug(Name);
+  kx::Debug(Verbindung.serverid);
   kx::Debug(int64_t(1) << 40);
   kx::Debug(0.25f);
   kx::Debug(Wert);
@@ -141,6 +176,8 @@ int Program() {
 
 int main(int argc, char** argv) {
   g_scenario = argc > 1 ? argv[1] : "";
+  kx::AssignString(&Name, "Velmora");
+  kx::AssignString(&Verbindung.ip, "127.0.0.1");
   kx::SetDebugSymbols(&Symbols);
   kx::RuntimeStart();
   int code = Program();
