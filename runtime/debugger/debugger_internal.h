@@ -61,6 +61,11 @@ bool LinkStart();
 // Waits until the front-end lets the program run (DebuggerStart, link on).
 void LinkWaitForRun();
 
+// Set while watched items belong to procedures: the procedure hooks call it
+// with the procedure entered or left (the link refreshes those items).
+using ProcedureWatchFunction = void (*)(int32_t procedure);
+extern ProcedureWatchFunction volatile procedureWatch;
+
 // Main thread (the one that ran DebuggerStart); 0 before the start.
 DWORD MainThread();
 

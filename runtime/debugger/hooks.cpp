@@ -93,6 +93,8 @@ bool DebuggerThreadWaiting(uint32_t threadId) {
 
 DWORD debugger::MainThread() { return g_mainThread; }
 
+debugger::ProcedureWatchFunction volatile debugger::procedureWatch = nullptr;
+
 // ---- start and end ----
 
 void DebuggerStart(void* stackPointer) {
@@ -260,6 +262,7 @@ void DebuggerProcedureEnter(int32_t procedure, void* stackPointer) {
   const ProcedureEntry* entry = FindProcedureByIndex(procedure);
   if (entry) CountCall(procedure);
   record->stack[record->depth++] = {procedure, stackPointer, record->line, SnapshotArguments(entry, stackPointer)};
+  if (ProcedureWatchFunction watch = procedureWatch) watch(procedure);
   SetLastError(error);
 }
 
@@ -269,6 +272,11 @@ void DebuggerProcedureLeave() {
   CallStackEntry& entry = record->stack[--record->depth];
   FreeSnapshot(entry.arguments);
   entry.arguments = nullptr;
+  if (ProcedureWatchFunction watch = procedureWatch) {
+    DWORD error = GetLastError();
+    watch(entry.procedure);
+    SetLastError(error);
+  }
 }
 
 // ---- debug output ----

@@ -506,10 +506,12 @@ std::vector<WatchItem>& Watched() {
 
 int32_t g_nextWatchId = 1;
 
-// Evaluates every item; true when a fingerprint changed.
-bool BuildWatchList(Outgoing& data) {
+// Evaluates every item; true when a fingerprint changed among those of the
+// procedure (any procedure when it is below -1).
+bool BuildWatchList(Outgoing& data, int32_t procedure = -2) {
   bool changed = false;
   for (WatchItem& item : Watched()) {
+    bool concerned = procedure < -1 || item.procedure == procedure;
     Value value;
     bool inScope = item.procedure < 0;
     DebuggerRecord* record = CurrentDebuggerRecord();
@@ -533,7 +535,7 @@ bool BuildWatchList(Outgoing& data) {
       default: text = value.text; break;
     }
     uint32_t fingerprint = Crc32(text.data(), text.size()) ^ (uint32_t(state) << 30);
-    if (fingerprint != item.fingerprint) changed = true;
+    if (fingerprint != item.fingerprint && concerned) changed = true;
     item.fingerprint = fingerprint;
     data.Int32(item.id);
     data.Int32(item.procedure);
@@ -545,12 +547,33 @@ bool BuildWatchList(Outgoing& data) {
   return changed;
 }
 
+// The procedure hooks' refresh: only while some item belongs to a procedure.
+void RefreshProcedureItems(int32_t procedure);
+
+void UpdateProcedureWatch() {
+  bool any = false;
+  for (const WatchItem& item : Watched()) any = any || item.procedure >= 0;
+  debugger::procedureWatch = any ? RefreshProcedureItems : nullptr;
+}
+
+void RefreshProcedureItems(int32_t procedure) {
+  EnterCriticalSection(WatchLock());
+  bool concerned = false;
+  for (const WatchItem& item : Watched()) concerned = concerned || item.procedure == procedure;
+  Outgoing data;
+  bool changed = concerned && BuildWatchList(data, procedure);
+  int32_t count = int32_t(Watched().size());
+  LeaveCriticalSection(WatchLock());
+  if (changed) Send(SendWatchList, count, 0, &data);
+}
+
 void WatchAdd(const Incoming& m) {
   int32_t offset = 0;
   std::string expression = m.TextAt(offset);
   EnterCriticalSection(WatchLock());
   bool full = Watched().size() >= size_t(MaxWatched);
   if (!full) Watched().push_back({g_nextWatchId++, m.header.value1 < 0 ? -1 : m.header.value1, expression, 0});
+  UpdateProcedureWatch();
   LeaveCriticalSection(WatchLock());
   if (full) {
     Outgoing data;
@@ -568,6 +591,7 @@ void WatchRemove(const Incoming& m) {
     if (m.header.value1 < 0 || items[i].id == m.header.value1) items.erase(items.begin() + i);
     else ++i;
   }
+  UpdateProcedureWatch();
   LeaveCriticalSection(WatchLock());
   CheckWatchList(true);
 }

@@ -215,7 +215,10 @@ TEST(Link, EvaluateAndSetGlobalsLocalsAndStructureFields) {
   EXPECT_TRUE(s.Has("[lists] 1\n  Liste kind 5 scope 0 count: 2, current: 1\n")) << s.output;
   EXPECT_TRUE(s.Has("[lists] Liste: 2\n  [0] kind 5 = 100\n  [1] kind 5 = 200\n")) << s.output;
   EXPECT_TRUE(s.Has("  #1 Zahl (procedure -1) kind 2 = 41\n")) << s.output;
-  EXPECT_TRUE(s.Has("  #2 n (procedure 1) kind 2 = 4\n")) << s.output;
+  size_t watched = s.At("  #2 n (procedure 1) kind 2 = 4\n");
+  EXPECT_NE(watched, std::string::npos) << s.output;
+  // Leaving Outer takes its local out of scope: the list is sent again.
+  EXPECT_NE(s.At("  #2 n (procedure 1) out of scope kind ", watched), std::string::npos) << s.output;
   // The program goes on with the new values.
   EXPECT_TRUE(s.Has("[debug] changed\n")) << s.output;
   EXPECT_TRUE(s.Has("[debug] 96\n[debug] Korvex\n[debug] 9\n")) << s.output;
