@@ -538,7 +538,7 @@ void Help() {
       "  libs | rows LIST [OBJECT] | detail LIST OBJECT | data LIST OBJECT\n"
       "  profile on|off|reset|show | names | counts | resetcounts [INDEX]\n"
       "  regs | regset INDEX VALUE | hex 0|1 | warnings 0|1|2 | mem START END | mem START +LENGTH\n"
-      "  kill | hangup | raw TYPE V1 V2 [TEXT] | fuzz COUNT SEED | sleep MS | quit\n");
+      "  kill | hangup | raw TYPE V1 V2 [TEXT] | fuzz COUNT SEED | stepbench COUNT | sleep MS | quit\n");
 }
 
 // Runs one command; false for "quit".
@@ -564,6 +564,20 @@ bool Command(std::string line) {
   else if (word == "over") Resume(RequestStep, -1);
   else if (word == "out") Resume(RequestStep, -2);
   else if (word == "wait") WaitFor([] { return g_stopped || g_ended; });
+  else if (word == "stepbench") {
+    // Round trips of one-line steps: the request, the line, the stop message.
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    int rounds = n > 0 ? n : 100;
+    QueryPerformanceCounter(&start);
+    for (int k = 0; k < rounds && !g_ended; ++k) {
+      Resume(RequestStep, 1);
+      if (!WaitFor([] { return g_stopped || g_ended; })) break;
+    }
+    QueryPerformanceCounter(&end);
+    Print("[step round trip] %.1f us per step (%d steps)\n",
+          double(end.QuadPart - start.QuadPart) * 1e6 / double(frequency.QuadPart) / rounds, rounds);
+  }
   else if (word == "sleep") Sleep(DWORD(n));
   else if (word == "break") {
     std::string what = rest.substr(0, rest.find(' '));

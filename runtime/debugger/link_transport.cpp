@@ -38,6 +38,7 @@ CRITICAL_SECTION g_sendLock;
 CRITICAL_SECTION g_queueLock;
 CRITICAL_SECTION g_pluginLock;   // the reader's pass against Close
 std::deque<Incoming>* g_queue = nullptr;
+volatile LONG g_queued = 0;   // the queue's size, read by the line hook without the lock
 
 HANDLE g_readerThread = nullptr;
 HANDLE g_killThread = nullptr;
@@ -115,6 +116,7 @@ bool PipeReceive() {
     }
     EnterCriticalSection(&g_queueLock);
     g_queue->push_back(std::move(message));
+    InterlockedIncrement(&g_queued);
     LeaveCriticalSection(&g_queueLock);
     queued = true;
   }
@@ -344,18 +346,19 @@ void SendRaw(int32_t type, const void* after, size_t size) {
 }
 
 bool TakeMessage(Incoming& message) {
-  if (!g_active) return false;
+  if (!g_active || g_queued == 0) return false;
   EnterCriticalSection(&g_queueLock);
   bool taken = !g_queue->empty();
   if (taken) {
     message = std::move(g_queue->front());
     g_queue->pop_front();
+    InterlockedDecrement(&g_queued);
   }
   LeaveCriticalSection(&g_queueLock);
   return taken;
 }
 
-bool MessagesQueued() { return g_active && QueuedCount() > 0; }
+bool MessagesQueued() { return g_queued > 0; }
 
 void Close() {
   if (!g_active || InterlockedExchange(&g_closed, 1) != 0) return;

@@ -2,7 +2,7 @@
 // link tests: its own symbol tables, line hooks before every line,
 // procedure hooks and debug output.  The first argument picks what it does
 // besides its usual lines: "error", "fatal", "warning", "lists", "loop",
-// "env".
+// "env", "bench".
 //
 // probe.kx (file 0)                       inc.kx (file 1)
 //   1  Debug "probe"                         1  Procedure Inner(Text$)
@@ -128,6 +128,18 @@ void Scenario() {
     kx::ReportRuntimeError(kx::ReportKindFatal, 1);
   } else if (g_scenario == "warning") {
     kx::ReportWarning("HighNumber", "Window", 5000);
+  } else if (g_scenario == "bench") {
+    // The line hook with the link on and nothing to do, per call.
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    constexpr int Rounds = 2000000;
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < Rounds; ++i) kx::DebuggerLine(Line(0, 8 + (i & 1)));
+    QueryPerformanceCounter(&end);
+    char text[96];
+    snprintf(text, sizeof text, "DebuggerLine with the link on: %.1f ns per line",
+             double(end.QuadPart - start.QuadPart) * 1e9 / double(frequency.QuadPart) / Rounds);
+    kx::Debug(text);
   } else if (g_scenario == "lists") {
     kx::StartThread(Worker, 0);
     kx::NewFile(7, "probe-list.txt");
