@@ -4,7 +4,8 @@
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/end_code.h"
+#include "runtime/debugger/hooks.h"
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "runtime/files/pack.h"
@@ -32,6 +33,9 @@ void RuntimeStart() {
   PackerStart();
   StartFtp();
   StartThreadLibrary();
+  // A fatal report or an exit from the debugger releases every library
+  // first, as a normal end does.
+  SetEndCode(RuntimeEnd);
   DebuggerStart(__builtin_frame_address(0));
 }
 

@@ -133,15 +133,6 @@ void CheckMutex(ThreadMutex* mutex) {
 
 // ---- debugger lists ----
 
-ThreadEntry* g_threadCursor = nullptr;
-MutexEntry* g_mutexCursor = nullptr;
-SemaphoreEntry* g_semaphoreCursor = nullptr;
-
-void ThreadListFirst() {
-  EnterCriticalSection(&g_listLock);
-  g_threadCursor = g_threads;
-}
-
 void SplitTime(ULONGLONG hundredNs, int* h, int* m, int* s) {
   ULONGLONG seconds = hundredNs / 10000000ull;
   *h = int(seconds / 3600);
@@ -149,86 +140,69 @@ void SplitTime(ULONGLONG hundredNs, int* h, int* m, int* s) {
   *s = int(seconds % 60);
 }
 
-int ThreadListNext(char* row, int32_t rowSize, intptr_t* object) {
-  ThreadEntry* e = g_threadCursor;
-  if (!e) {
-    LeaveCriticalSection(&g_listLock);
-    return 0;
-  }
-  g_threadCursor = e->next;
-  // The walking thread itself runs (suspending it would never come back).
-  DWORD suspended = 0;
-  if (e->threadId != GetCurrentThreadId()) {
-    suspended = SuspendThread(e->handle);
-    if (suspended != DWORD(-1)) ResumeThread(e->handle);
-  }
-  int n = snprintf(row, rowSize, "%i\t%i\t%s", int(e->number), int(FromWin32(GetThreadPriority(e->handle))),
-                   suspended != 0 && suspended != DWORD(-1) ? "Paused" : "Running");
-  FILETIME creation, exit, kernel, user;
-  if (g_getThreadTimes && n >= 0 && n < rowSize && g_getThreadTimes(e->handle, &creation, &exit, &kernel, &user)) {
-    SYSTEMTIME created;
-    FileTimeToSystemTime(&creation, &created);
-    ULONGLONG used = ((ULONGLONG(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime) +
-                     ((ULONGLONG(user.dwHighDateTime) << 32) | user.dwLowDateTime);
-    int h, m, s;
-    SplitTime(used, &h, &m, &s);
-    snprintf(row + n, rowSize - n, "\t%02i:%02i:%02i\t%02i:%02i:%02i", created.wHour, created.wMinute,
-             created.wSecond, h, m, s);
-  }
-  if (object) *object = e->number;
-  return 1;
-}
-
-void MutexListFirst() {
+// Each walk holds the list lock for all of its rows: a front-end that reads
+// only part of a list never leaves the lock behind.
+void ThreadListWalk(DebuggerListVisitor visit, void* context) {
+  char row[DebuggerListRowSize + 1];
   EnterCriticalSection(&g_listLock);
-  g_mutexCursor = g_mutexes;
-}
-
-int MutexListNext(char* row, int32_t rowSize, intptr_t* object) {
-  MutexEntry* e = g_mutexCursor;
-  if (!e) {
-    LeaveCriticalSection(&g_listLock);
-    return 0;
+  for (ThreadEntry* e = g_threads; e; e = e->next) {
+    // A thread the debugger holds in its line hook (another thread stopped
+    // the program) shows "Paused"; nothing is suspended to find out.
+    int n = snprintf(row, sizeof row, "%i\t%i\t%s", int(e->number), int(FromWin32(GetThreadPriority(e->handle))),
+                     DebuggerThreadWaiting(e->threadId) ? "Paused" : "Running");
+    FILETIME creation, exit, kernel, user;
+    if (g_getThreadTimes && n >= 0 && n < int(sizeof row) &&
+        g_getThreadTimes(e->handle, &creation, &exit, &kernel, &user)) {
+      SYSTEMTIME created;
+      FileTimeToSystemTime(&creation, &created);
+      ULONGLONG used = ((ULONGLONG(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime) +
+                       ((ULONGLONG(user.dwHighDateTime) << 32) | user.dwLowDateTime);
+      int h, m, s;
+      SplitTime(used, &h, &m, &s);
+      snprintf(row + n, sizeof row - n, "\t%02i:%02i:%02i\t%02i:%02i:%02i", created.wHour, created.wMinute,
+               created.wSecond, h, m, s);
+    }
+    visit(context, row, e->number);
   }
-  g_mutexCursor = e->next;
-  bool unlocked = TryLockMutex(e->mutex) != 0;
-  if (unlocked) UnlockMutex(e->mutex);
-  snprintf(row, rowSize, "%" PRIdPTR "\t%s", intptr_t(e->mutex), unlocked ? "Unlocked" : "Locked");
-  if (object) *object = intptr_t(e->mutex);
-  return 1;
+  LeaveCriticalSection(&g_listLock);
 }
 
-void SemaphoreListFirst() {
+void MutexListWalk(DebuggerListVisitor visit, void* context) {
+  char row[64];
   EnterCriticalSection(&g_listLock);
-  g_semaphoreCursor = g_semaphores;
+  for (MutexEntry* e = g_mutexes; e; e = e->next) {
+    bool unlocked = TryLockMutex(e->mutex) != 0;
+    if (unlocked) UnlockMutex(e->mutex);
+    snprintf(row, sizeof row, "%" PRIdPTR "\t%s", intptr_t(e->mutex), unlocked ? "Unlocked" : "Locked");
+    visit(context, row, intptr_t(e->mutex));
+  }
+  LeaveCriticalSection(&g_listLock);
 }
 
-int SemaphoreListNext(char* row, int32_t rowSize, intptr_t* object) {
-  SemaphoreEntry* e = g_semaphoreCursor;
-  if (!e) {
-    LeaveCriticalSection(&g_listLock);
-    return 0;
+void SemaphoreListWalk(DebuggerListVisitor visit, void* context) {
+  char row[64];
+  EnterCriticalSection(&g_listLock);
+  for (SemaphoreEntry* e = g_semaphores; e; e = e->next) {
+    LONG count = 0;
+    if (WaitForSingleObject(e->semaphore, 0) == WAIT_OBJECT_0) {
+      LONG previous = 0;
+      ReleaseSemaphore(e->semaphore, 1, &previous);
+      count = previous + 1;
+    }
+    snprintf(row, sizeof row, "%" PRIdPTR "\t%i", intptr_t(e->semaphore), int(count));
+    visit(context, row, intptr_t(e->semaphore));
   }
-  g_semaphoreCursor = e->next;
-  LONG count = 0;
-  if (WaitForSingleObject(e->semaphore, 0) == WAIT_OBJECT_0) {
-    LONG previous = 0;
-    ReleaseSemaphore(e->semaphore, 1, &previous);
-    count = previous + 1;
-  }
-  snprintf(row, rowSize, "%" PRIdPTR "\t%i", intptr_t(e->semaphore), int(count));
-  if (object) *object = intptr_t(e->semaphore);
-  return 1;
+  LeaveCriticalSection(&g_listLock);
 }
 
 DebuggerList g_threadList = {sizeof(DebuggerList), DebuggerListRows, "KX_LIBRARY_Thread", "Thread",
                              "Thread\t100\tPriority\t80\tStatus\t80\tCreation Time\t120\tUsed CPUTime\t120",
-                             ThreadListFirst, ThreadListNext};
+                             ThreadListWalk};
 const DebuggerList g_mutexList = {sizeof(DebuggerList), DebuggerListRows, "KX_LIBRARY_ThreadMutex",
-                                  "Thread - Mutex List", "Mutex\t100\tStatus\t200", MutexListFirst, MutexListNext};
+                                  "Thread - Mutex List", "Mutex\t100\tStatus\t200", MutexListWalk};
 const DebuggerList g_semaphoreList = {sizeof(DebuggerList), DebuggerListRows, "KX_LIBRARY_ThreadSemaphore",
                                       "Thread - Semaphore List", "Semaphore\t100\tCount\t200",
-                                      SemaphoreListFirst, SemaphoreListNext};
+                                      SemaphoreListWalk};
 
 }  // namespace
 

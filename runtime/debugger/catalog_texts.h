@@ -1,7 +1,7 @@
 // Built-in catalog texts (internal to the debugger).
 #pragma once
 
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/catalogs.h"
 
 namespace kx {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/debugger/catalog_texts.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/catalogs.h"
 
 namespace kx {
 

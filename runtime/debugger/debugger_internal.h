@@ -8,6 +8,10 @@
 #include "runtime/debugger/checks.h"
 
 namespace kx {
+
+void RegisterDebuggerCatalog();
+void InstallExceptionFilter();
+
 namespace debugger {
 
 // Thread that holds the debugger stopped (a report or a stop is being
@@ -17,9 +21,6 @@ extern volatile LONG stoppedThread;
 // Serialises reports and stops from several threads.
 void EnterStop();
 void LeaveStop();
-
-// Catalog start-up of DebuggerStart.
-void RegisterCatalogsAtStart();
 
 // Console behaviour of the front-end seam (used when the front-end has no
 // routine of its own).
@@ -31,12 +32,42 @@ void ConsoleDebugOutput(int kind, const void* value);
 void WriteReport(FILE* out, int32_t line, int state);
 void ConsoleStart();
 void ConsoleEnd();
+// The console's command loop, nullptr until one is set.
+ConsoleLoopFunction ConsoleLoop();
 
 bool StdinIsTerminal();
 FILE* ConsoleInput();
+FILE* ConsoleOut();
 
 // Report with the group and key known (for the recorder and the link).
 int ReportKeyed(int kind, const char* group, const char* key, const char* text);
+
+// Line code shown as a line number (from 1; 0 for no line).
+inline int LineNumber(int32_t line) { return line == -1 ? 0 : (line & 0xFFFFFF) + 1; }
+
+// Symbols changed: the breakpoints' executable lines and the profiler's
+// tables follow.
+void RebuildBreakpointLines();
+void BuildProfiler();
+// Line hook's parts.
+bool IsBreakpoint(int32_t line);
+void ProfileLine(int32_t line);
+void CountCall(int32_t procedure);
+void ResizeCallCounts(int32_t count);
+
+// Opens the link when the environment asks for it (DebuggerStart); true when
+// the link is on and chosen as the front-end.
+bool LinkStart();
+// Waits until the front-end lets the program run (DebuggerStart, link on).
+void LinkWaitForRun();
+
+// Set while watched items belong to procedures: the procedure hooks call it
+// with the procedure entered or left (the link refreshes those items).
+using ProcedureWatchFunction = void (*)(int32_t procedure);
+extern ProcedureWatchFunction volatile procedureWatch;
+
+// Main thread (the one that ran DebuggerStart); 0 before the start.
+DWORD MainThread();
 
 }  // namespace debugger
 

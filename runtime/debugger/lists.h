@@ -1,20 +1,29 @@
-// Library lists shown by the debugger (threads, mutexes, files, ...).
+// Library lists shown by the debugger (threads, mutexes, files, windows...).
 #pragma once
 
 #include <cstdint>
 
 namespace kx {
 
-// "first" starts a walk (and takes the library's list lock); each "next"
-// fills one row text (at most rowSize bytes, NUL-terminated) and the row's
-// object identifier and returns 1; the call that finds the end leaves the
-// lock and returns 0.
-using DebuggerListFirst = void (*)();
-using DebuggerListNext = int (*)(char* row, int32_t rowSize, intptr_t* object);
+// A walk visits every row of a list in one call, with the library's list
+// lock held from the first row to the last: row text and the row's object
+// identifier.  The visitor must not call into the library (its lock is
+// held) and must not keep the row text.
+using DebuggerListVisitor = void (*)(void* context, const char* row, intptr_t object);
+using DebuggerListWalk = void (*)(DebuggerListVisitor visit, void* context);
+// Detail text of an object (at most size bytes, NUL-terminated).
+using DebuggerListDetail = void (*)(intptr_t object, char* text, int32_t size);
+// Data block of an object (heap block, its size stored), handed back to the
+// release routine once sent; nullptr when there is none.
+using DebuggerListData = void* (*)(intptr_t object, int32_t* size);
+using DebuggerListRelease = void (*)(void* data);
+
+// Longest row text a walk hands to its visitor (without the NUL).
+constexpr int32_t DebuggerListRowSize = 1100;
 
 constexpr int32_t DebuggerListRows = 1;      // the list has rows
-constexpr int32_t DebuggerListDetail = 2;    // objects have a detail text
-constexpr int32_t DebuggerListData = 4;      // objects have a data block
+constexpr int32_t DebuggerListDetails = 2;   // objects have a detail text
+constexpr int32_t DebuggerListDataBlocks = 4;  // objects have a data block
 
 struct DebuggerList {
   int32_t size;             // sizeof(DebuggerList)
@@ -22,8 +31,10 @@ struct DebuggerList {
   const char* library;      // "KX_LIBRARY_Thread"
   const char* title;        // "Thread"
   const char* columns;      // "Thread\t100\tPriority\t80..."
-  DebuggerListFirst first;
-  DebuggerListNext next;
+  DebuggerListWalk walk;
+  DebuggerListDetail detail;    // with DebuggerListDetails
+  DebuggerListData data;        // with DebuggerListDataBlocks
+  DebuggerListRelease release;  // with DebuggerListDataBlocks
 };
 
 // Registers a list (start-up); the record must live for the run.

@@ -403,7 +403,7 @@ int32_t WriteText(FileObject* f, const char* text, int32_t format) {
 // ---- commands -------------------------------------------------------------------
 
 static const DebuggerList fileList = {sizeof(DebuggerList), DebuggerListRows, "KX_LIBRARY_File", "File",
-                                "#File\t80\tHandle\t200\tLof()\t80\tLoc()\t80", FileListFirst, FileListNext};
+                                "#File\t80\tHandle\t200\tLof()\t80\tLoc()\t80", FileListWalk};
 
 void FileLibraryStart() {
   FileTable();
@@ -497,21 +497,20 @@ int64_t Loc(intptr_t file) {
 
 intptr_t IsFileObject(intptr_t file) { return reinterpret_cast<intptr_t>(IsObject(FileTable(), file)); }
 
-void FileListFirst() { BeginObjectIteration(FileTable()); }
-
-int FileListNext(char* row, int32_t rowSize, intptr_t* object) {
+void FileListWalk(DebuggerListVisitor visit, void* context) {
+  char row[DebuggerListRowSize + 1];
   intptr_t number = 0;
-  FileObject* f = static_cast<FileObject*>(NextObject(FileTable(), &number));
-  if (!f) return 0;
-  char length[32];
-  char position[32];
-  snprintf(length, sizeof length, "%lld", static_cast<long long>(LengthWithPendingOutput(f)));
-  snprintf(position, sizeof position, "%lld", static_cast<long long>(FilePosition(f)));
-  const intptr_t handle = reinterpret_cast<intptr_t>(f->handle);
-  snprintf(row, static_cast<size_t>(rowSize), "%" PRIdPTR "\t%" PRIdPTR " ($%" PRIXPTR ")\t%s\t%s", number,
-           handle, static_cast<uintptr_t>(handle), length, position);
-  if (object) *object = number;
-  return 1;
+  BeginObjectIteration(FileTable());
+  while (FileObject* f = static_cast<FileObject*>(NextObject(FileTable(), &number))) {
+    char length[32];
+    char position[32];
+    snprintf(length, sizeof length, "%lld", static_cast<long long>(LengthWithPendingOutput(f)));
+    snprintf(position, sizeof position, "%lld", static_cast<long long>(FilePosition(f)));
+    const intptr_t handle = reinterpret_cast<intptr_t>(f->handle);
+    snprintf(row, sizeof row, "%" PRIdPTR "\t%" PRIdPTR " ($%" PRIXPTR ")\t%s\t%s", number, handle,
+             static_cast<uintptr_t>(handle), length, position);
+    visit(context, row, number);
+  }
 }
 
 }  // namespace kx

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "runtime/debugger/lists.h"
+
 namespace kx {
 
 constexpr int32_t FileBufferSize = 4096;
@@ -48,9 +50,8 @@ int64_t Loc(intptr_t file);
 intptr_t IsFileObject(intptr_t file);
 
 // The debugger's "KX_LIBRARY_File" list: a row "number\thandle ($HEX)\tlength\tposition" per
-// open file (number or identity, handle, Lof(), Loc()).  First starts the
-// iteration of the table; Next fills the row and returns 1, or 0 at the end.
-void FileListFirst();
-int FileListNext(char* row, int32_t rowSize, intptr_t* object);
+// open file (number or identity, handle, Lof(), Loc()), all rows in one walk
+// of the file table.
+void FileListWalk(DebuggerListVisitor visit, void* context);
 
 }  // namespace kx

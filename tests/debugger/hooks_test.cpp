@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
+#include "runtime/debugger/lists.h"
 #include "support/report_recorder.h"
 
 namespace {
@@ -283,6 +286,87 @@ TEST_F(Hooks, CallCountersReset) {
   kx::ResetProcedureCallCounts(0);
   EXPECT_EQ(kx::ProcedureCallCount(0), 0);
   EXPECT_EQ(kx::ProcedureCallCount(1), 1);
+}
+
+bool Ended(int32_t thread, int milliseconds) {
+  for (int waited = 0; kx::ThreadRunning(thread); waited += 10) {
+    if (waited >= milliseconds) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+// Several threads enter procedures at once: no call is lost.
+TEST_F(Hooks, CallCountersCountCallsOfManyThreads) {
+  kx::ResetProcedureCallCounts(-1);
+  constexpr int Threads = 4, Calls = 400000;
+  auto enterMany = [](int32_t) -> int32_t {
+    for (int i = 0; i < Calls; ++i) {
+      kx::DebuggerProcedureEnter(0, nullptr);
+      kx::DebuggerProcedureLeave();
+    }
+    return 0;
+  };
+  int32_t threads[Threads];
+  for (int32_t& t : threads) ASSERT_GT(t = kx::StartThread(enterMany, 0), 0);
+  for (int32_t t : threads) ASSERT_TRUE(Ended(t, 60000));
+  EXPECT_EQ(kx::ProcedureCallCount(0), Threads * Calls);
+}
+
+std::string ThreadRows() {
+  std::string rows;
+  kx::FindDebuggerList("KX_LIBRARY_Thread")->walk([](void* context, const char* row, intptr_t) {
+    *static_cast<std::string*>(context) += std::string(row) + "\n";
+  }, &rows);
+  return rows;
+}
+
+std::atomic<int> g_running{0};
+std::string g_rowsWhileStopped;
+int32_t g_worker = 0;
+
+// The stop of the main thread looks at the thread list until the worker,
+// held in its line hook, shows as paused.
+int WatchThreadList(int32_t, int, void*) {
+  std::string paused = std::to_string(g_worker) + "\t16\tPaused";
+  for (int i = 0; i < 500 && g_rowsWhileStopped.find(paused) == std::string::npos; ++i) {
+    Sleep(10);
+    g_rowsWhileStopped = ThreadRows();
+  }
+  return kx::StateRunning;
+}
+
+const kx::DebuggerFrontEnd ThreadListWatcher = {"threads", nullptr, nullptr, WatchThreadList, nullptr, nullptr};
+
+// "Paused" is read from the debugger's waiting state; a walk that stops
+// looking after the first row leaves nothing locked behind.
+TEST_F(Hooks, ThreadListShowsThreadsHeldByAStopAsPaused) {
+  g_running = 1;
+  g_worker = kx::StartThread([](int32_t) -> int32_t {
+    while (g_running) kx::DebuggerLine(Line(0, 2));
+    return 0;
+  }, 0);
+  ASSERT_GT(g_worker, 0);
+  std::string running = std::to_string(g_worker) + "\t16\tRunning";
+  EXPECT_NE(ThreadRows().find(running), std::string::npos);
+  kx::SetDebuggerFrontEnd(&ThreadListWatcher);
+  g_rowsWhileStopped.clear();
+  kx::CallDebugger(Line(0, 3));
+  EXPECT_NE(g_rowsWhileStopped.find(std::to_string(g_worker) + "\t16\tPaused"), std::string::npos)
+      << g_rowsWhileStopped;
+  // Released by the end of the stop, the worker runs again.
+  std::string rows;
+  for (int i = 0; i < 500 && (rows = ThreadRows()).find(running) == std::string::npos; ++i) Sleep(10);
+  EXPECT_NE(rows.find(running), std::string::npos) << rows;
+  int firstOnly = 0;
+  kx::FindDebuggerList("KX_LIBRARY_Thread")->walk([](void* context, const char*, intptr_t) {
+    ++*static_cast<int*>(context);
+  }, &firstOnly);
+  g_running = 0;
+  ASSERT_TRUE(Ended(g_worker, 10000));
+  int32_t next = kx::StartThread([](int32_t) -> int32_t { return 0; }, 0);
+  ASSERT_GT(next, 0);
+  EXPECT_TRUE(Ended(next, 10000));
 }
 
 TEST(TypeNames, DisplayNames) {

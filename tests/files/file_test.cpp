@@ -473,13 +473,15 @@ TEST_F(FileTest, DebuggerListRows) {
 
   std::vector<std::string> rows;
   std::vector<intptr_t> objects;
-  list->first();
-  char row[256];
-  intptr_t object = 0;
-  while (list->next(row, sizeof row, &object)) {
-    rows.push_back(row);
-    objects.push_back(object);
-  }
+  struct Seen {
+    std::vector<std::string>* rows;
+    std::vector<intptr_t>* objects;
+  } seen = {&rows, &objects};
+  auto collect = [](void* context, const char* row, intptr_t object) {
+    static_cast<Seen*>(context)->rows->push_back(row);
+    static_cast<Seen*>(context)->objects->push_back(object);
+  };
+  list->walk(collect, &seen);
   ASSERT_EQ(rows.size(), 2u);
   char expected[128];
   snprintf(expected, sizeof expected, "3\t%i ($%X)\t5\t5", static_cast<int>(handle), static_cast<unsigned>(handle));
@@ -497,12 +499,11 @@ TEST_F(FileTest, DebuggerListRows) {
   ASSERT_NE(kx::OpenFile(5, longer.c_str()), 0);
   WriteBlock(5, "abc");
   rows.clear();
-  list->first();
-  while (list->next(row, sizeof row, &object)) {
-    if (object == 5) rows.push_back(row);
-  }
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].substr(rows[0].size() - 5), "\t10\t3");
+  objects.clear();
+  list->walk(collect, &seen);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(objects[1], 5);
+  EXPECT_EQ(rows[1].substr(rows[1].size() - 5), "\t10\t3");
   EXPECT_EQ(TempFolder::Read(longer), "0123456789");
   kx::CloseFile(5);
   EXPECT_EQ(TempFolder::Read(longer), "abc3456789");

@@ -1,0 +1,47 @@
+// The debugger's modes, the program's end code and the exit through it.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "runtime/debugger/debugger_internal.h"
+#include "runtime/debugger/end_code.h"
+#include "runtime/debugger/modes.h"
+
+namespace kx {
+
+namespace {
+
+volatile LONG g_warningMode = 1;
+volatile LONG g_errorMode = 0;
+volatile LONG g_hexMode = 0;
+volatile LONG g_endOnError = 0;
+EndCodeFunction volatile g_endCode = nullptr;
+volatile LONG g_endCodeRun = 0;
+
+}  // namespace
+
+void SetWarningMode(int mode) { InterlockedExchange(&g_warningMode, mode); }
+int WarningMode() { return g_warningMode; }
+void SetErrorMode(int mode) { InterlockedExchange(&g_errorMode, mode); }
+int ErrorMode() { return g_errorMode; }
+void SetHexMode(int hex) { InterlockedExchange(&g_hexMode, hex ? 1 : 0); }
+int HexMode() { return g_hexMode; }
+void SetEndOnError(int flag) { InterlockedExchange(&g_endOnError, flag ? 1 : 0); }
+int EndOnError() { return g_endOnError; }
+
+void SetEndCode(EndCodeFunction code) { g_endCode = code; }
+
+void RunEndCode() {
+  if (InterlockedExchange(&g_endCodeRun, 1) != 0) return;
+  if (EndCodeFunction code = g_endCode) code();
+}
+
+void ExitProgram(int code) {
+  RunEndCode();
+  fflush(stdout);
+  fflush(stderr);
+  fflush(debugger::ConsoleOut());
+  ExitProcess(code);
+}
+
+}  // namespace kx

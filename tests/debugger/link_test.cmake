@@ -1,0 +1,8 @@
+# The test program the link tests run under kxdebug.
+add_executable(kxlinkprobe ${dir}/programs/link_probe.cpp)
+target_compile_options(kxlinkprobe PRIVATE ${VELMORA_WARNINGS})
+target_link_libraries(kxlinkprobe PRIVATE kxruntime)
+add_dependencies(${test_name} kxlinkprobe kxdebug)
+target_compile_definitions(${test_name} PRIVATE
+  KX_LINK_PROBE="$<TARGET_FILE:kxlinkprobe>"
+  KX_DEBUG_TOOL="$<TARGET_FILE:kxdebug>")
