@@ -76,6 +76,8 @@ void Startwerte() {
   Connect.port = 21;
   kx::Assign(Ordner.FTPOrdner, "SPLIT");
   kx::Assign(Ordner.TempSplitOrdnerPfad, kx::Text() << Tempdir << "SPLIT\\");
+  kx::AssignString(&Version.Text,
+                   "Velmora v 1.0 Release\r\n\xA9 2026 Die Velmora-Entwickler\r\nhttps://velmora.example.org/");
   kx::Assign(Version.Titel, "Velmora v 1.0 Release");
 }
 

@@ -5,7 +5,10 @@
 
 #include "app/debugger.h"
 #include "app/globals.h"
+#include "app/fenster.h"
 #include "app/layout.h"
+#include "app/pipelines.h"
+#include "app/programm.h"
 
 namespace velmora {
 
