@@ -8,6 +8,7 @@
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "runtime/files/pack.h"
+#include "runtime/gui/image.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
 
@@ -31,6 +32,9 @@ void RuntimeStart() {
   FileLibraryStart();
   PackerStart();
   StartFtp();
+  ImageLibraryStart();
+  UsePNGImageDecoder();
+  UsePNGImageEncoder();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -41,6 +45,7 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  ImageLibraryEnd();
   EndFtp();
   EndNetwork();
   PackerEnd();
