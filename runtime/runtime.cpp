@@ -8,6 +8,7 @@
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "runtime/files/pack.h"
+#include "runtime/gui/window.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
 
@@ -31,6 +32,7 @@ void RuntimeStart() {
   FileLibraryStart();
   PackerStart();
   StartFtp();
+  WindowLibraryStart();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -41,6 +43,7 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  WindowLibraryEnd();
   EndFtp();
   EndNetwork();
   PackerEnd();
