@@ -8,6 +8,8 @@
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "runtime/files/pack.h"
+#include "runtime/gui/menu.h"
+#include "runtime/gui/requester.h"
 #include "runtime/gui/window.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
@@ -33,6 +35,8 @@ void RuntimeStart() {
   PackerStart();
   StartFtp();
   WindowLibraryStart();
+  MenuLibraryStart();
+  RequesterLibraryStart();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -43,6 +47,7 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  MenuLibraryEnd();
   WindowLibraryEnd();
   EndFtp();
   EndNetwork();

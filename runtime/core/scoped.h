@@ -45,12 +45,12 @@ class ScopedHandle {
   Handle handle_ = Empty;
 };
 
-inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
-inline void FreeModule(HMODULE module) { FreeLibrary(module); }
-inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
+inline void ReleaseKernelHandle(HANDLE handle) { CloseHandle(handle); }
+inline void ReleaseLibraryModule(HMODULE module) { FreeLibrary(module); }
+inline void ReleaseGdiObject(HGDIOBJ object) { DeleteObject(object); }
 
-using ScopedKernelHandle = ScopedHandle<HANDLE, CloseKernelHandle>;
-using ScopedModule = ScopedHandle<HMODULE, FreeModule>;
-using ScopedGdiObject = ScopedHandle<HGDIOBJ, DeleteGdiObject>;
+using ScopedKernelHandle = ScopedHandle<HANDLE, ReleaseKernelHandle>;
+using ScopedModule = ScopedHandle<HMODULE, ReleaseLibraryModule>;
+using ScopedGdiObject = ScopedHandle<HGDIOBJ, ReleaseGdiObject>;
 
 }  // namespace kx

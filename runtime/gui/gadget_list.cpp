@@ -53,7 +53,6 @@ LRESULT CALLBACK GadgetListWindowProcedure(HWND window, UINT message, WPARAM wPa
     }
     FreeStack(saved->stack);
     RemovePropA(window, g_propertyName);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
     HeapFree(GetProcessHeap(), 0, saved);
   }
   if (previous) return CallWindowProcA(previous, window, message, wParam, lParam);
