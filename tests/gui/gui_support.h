@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "support/temp_folder.h"
@@ -73,16 +74,20 @@ class Background {
     return true;
   }
 
-  // Waits (answering the thread's messages meanwhile) for the end; the exit
-  // code, -1 if it did not start or did not end within ms.
-  int finish(DWORD ms = 30000) {
+  // Waits (answering the thread's messages meanwhile, by pump when given)
+  // for the end; the exit code, -1 if it did not start or did not end within ms.
+  int finish(DWORD ms = 30000, const std::function<void()>& pump = nullptr) {
     if (!process_) return exitCode_;
     const DWORD start = GetTickCount();
     while (MsgWaitForMultipleObjects(1, &process_, FALSE, 20, QS_ALLINPUT) != WAIT_OBJECT_0) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+      if (pump) {
+        pump();
+      } else {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+          TranslateMessage(&message);
+          DispatchMessageA(&message);
+        }
       }
       if (GetTickCount() - start > ms) {
         TerminateProcess(process_, 1);
@@ -131,11 +136,42 @@ inline ProbeResult Probe(std::initializer_list<std::string> arguments) {
   return {code, probe.output()};
 }
 
-// Runs xdotool (a Unix program, started through Wine) to its end.
-inline int XdoTool(const std::string& arguments) {
-  Background tool;
-  if (!tool.start("Z:\\usr\\bin\\xdotool " + arguments)) return -1;
-  return tool.finish();
+// Runs xdotool with the arguments (separated by blanks) through the input
+// server of the test run (tests/gui/xdo_server.sh); pump answers the
+// thread's messages meanwhile (WaitWindowEvent, where the input must pass the
+// runtime's accelerators).  The exit code, -1 when no server answered.
+inline int XdoTool(const std::string& arguments, const std::function<void()>& pump = nullptr) {
+  const char* binary = getenv("VELMORA_BINARY_DIR");
+  if (!binary) return -1;
+  static int counter = 0;
+  const std::string base = WinePath(std::string(binary) + "/xdo/") + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++counter);
+  std::string lines;
+  size_t start = 0;
+  while (start < arguments.size()) {
+    size_t end = arguments.find(' ', start);
+    if (end == std::string::npos) end = arguments.size();
+    if (end > start) lines += arguments.substr(start, end - start) + "\n";
+    start = end + 1;
+  }
+  if (!WriteBytes(base + ".write", lines) || !MoveFileA((base + ".write").c_str(), (base + ".request").c_str())) {
+    return -1;
+  }
+  const DWORD begin = GetTickCount();
+  while (!Exists(base + ".done")) {
+    if (GetTickCount() - begin > 10000) return -1;
+    if (pump) pump();
+    else Pump(10);
+  }
+  const std::string code = ReadBytes(base + ".done");
+  DeleteFileA((base + ".done").c_str());
+  DeleteFileA((base + ".output").c_str());
+  return atoi(code.c_str());
+}
+
+// The X window that shows a Wine window (for xdotool's --window).
+inline unsigned long XWindowOf(HWND window) {
+  return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window")));
 }
 
 }  // namespace kxtest
