@@ -260,7 +260,7 @@ def main():
         c = Canvas(size)
         icon(c)
         pictures.append((size, dib(size, c.rgba())))
-    write(os.path.join(out, "velmora.ico"), ico(pictures))
+    write(os.path.join(out, "program.ico"), ico(pictures))
 
 
 if __name__ == "__main__":

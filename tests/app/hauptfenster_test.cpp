@@ -167,7 +167,9 @@ TEST_F(Hauptfenster_Test, EveryGadgetWithItsKindPlaceAndText) {
     EXPECT_EQ(s.rechteck.top, e.y);
     EXPECT_EQ(s.rechteck.right - s.rechteck.left, e.b);
     EXPECT_EQ(s.rechteck.bottom - s.rechteck.top, e.h);
-    if (e.text) EXPECT_EQ(s.text, e.text);
+    if (e.text) {
+      EXPECT_EQ(s.text, e.text);
+    }
   }
   // The gadgets of tab "Senden" lie on its page, those of "Empfangen" on the other.
   EXPECT_EQ(GetParent(elemente[1].handle), GetParent(elemente[38].handle));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/app/fahrer.h"
+#include "tests/gui/gui_support.h"
 #include "tests/support/temp_folder.h"
 
 using namespace apptest;
@@ -41,6 +42,8 @@ class Velmora {
       return;
     }
     fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
+    // The window shows before its gadgets are built: wait for the last one.
+    for (int i = 0; fenster && i < 1000 && !apptest::Gadget(fenster, 41); ++i) Sleep(10);
   }
   ~Velmora() {
     if (prozess_.hProcess) {
@@ -233,5 +236,39 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
   EXPECT_EQ(programm.Zelle(liste, 0, 1), "976 KB");
   EXPECT_EQ(programm.Zelle(liste, 0, 4), "");
+  Beenden(programm);
+}
+
+// The probe's view from outside: tabs, columns, hints, bars, the empty row of
+// the receive list; and its screenshot of the window as started.
+TEST(Programm, MainWindowAsTheProbeSeesIt) {
+  kxtest::TempFolder temp;
+  Velmora programm(temp.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  kxtest::ProbeResult sicht = kxtest::Probe({"controls", Titel});
+  ASSERT_EQ(sicht.exitCode, 0) << sicht.output;
+  const char* zeilen[] = {
+      "tabs id 13 count 2 selected 0",
+      "tab id 13 index 0 title \"Senden\" selected 1",
+      "tab id 13 index 1 title \"Empfangen\" selected 0",
+      "column id 1 index 0 width 180 title \"Name\"",
+      "column id 1 index 1 width 110 title \"Gr\xF6\xDF" "e komprimiert\"",
+      "column id 1 index 2 width 80 title \"Gesendet:\"",
+      "column id 1 index 3 width 93 title \"Geschwindigkeit\"",
+      "column id 1 index 4 width 70 title \"Gr\xF6\xDF" "e\"",
+      "column id 1 index 5 width 70 title \"Dauer\"",
+      "rows id 1 count 0",
+      "column id 14 index 0 width 300 title \"Dateiname\"",
+      "column id 14 index 3 width 100 title \"Gr\xF6\xDF" "e\"",
+      "rows id 14 count 1",
+      "control id 37 class \"Static\" text \"< Bitte Datei ausw\xE4hlen\" x 55 y 55 width 115 height 20",
+      "control id 38 class \"Static\" text \"\" x 345 y 55 width 200 height 30",
+      "control id 17 class \"Button\" text \"Downloaden\" x 445 y 53 width 100 height 30",
+      "progress id 5 position 0 minimum 0 maximum 100",
+      "progress id 21 position 0 minimum 0 maximum 100",
+  };
+  for (const char* zeile : zeilen) EXPECT_TRUE(sicht.has(zeile)) << zeile << "\n" << sicht.output;
+  kxtest::ProbeResult foto = kxtest::Probe({"screenshot", Titel, kxtest::ScreenshotDir() + "\\programm_start.bmp"});
+  EXPECT_EQ(foto.exitCode, 0) << foto.output;
   Beenden(programm);
 }
