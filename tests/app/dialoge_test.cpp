@@ -79,6 +79,7 @@ TEST_F(Dialoge, SelectionWithoutCloseButtonSwitchesFieldsAndRefusesAMissingPath)
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("Auswahlfenster");
       ASSERT_NE(f, nullptr);
+      ASSERT_NE(WarteAufGadget(f, 59), nullptr);
       stil = GetWindowLongA(f, GWL_STYLE);
       Bildschirmfoto(f, "auswahlfenster");
       datei_an = IsWindowEnabled(Gadget(f, 52)) && IsWindowEnabled(Gadget(f, 54));
@@ -125,6 +126,7 @@ TEST_F(Dialoge, SelectionTakesAFolderAfterAFileWasChosen) {
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("Auswahlfenster");
       ASSERT_NE(f, nullptr);
+      ASSERT_NE(WarteAufGadget(f, 59), nullptr);
       Klick(Gadget(f, 51));
       Tippen(Gadget(f, 53), ordner.path());
       Klick(Gadget(f, 59));
@@ -146,6 +148,7 @@ TEST_F(Dialoge, ServerAccessStoresFourBase64LinesAndALongPassword) {
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("Server-Zugang");
       ASSERT_NE(f, nullptr);
+      ASSERT_NE(WarteAufGadget(f, 39), nullptr);
       leer = Text(Gadget(f, 28)).empty() && Text(Gadget(f, 31)).empty();
       verdeckt = GetWindowLongA(Gadget(f, 31), GWL_STYLE) & ES_PASSWORD;
       Tippen(Gadget(f, 28), "127.0.0.1");
@@ -186,7 +189,8 @@ TEST_F(Dialoge, AboutWindowShowsTheVersionTextReadOnlyAndCloses) {
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("\xDC" "ber...");
       ASSERT_NE(f, nullptr);
-      HWND editor = Gadget(f, 10);
+      HWND editor = WarteAufGadget(f, 10);
+      for (int i = 0; i < 500 && Text(editor).empty(); ++i) Sleep(10);
       text = Text(editor);
       stil = GetWindowLongA(editor, GWL_STYLE);
       Bildschirmfoto(f, "uber");
@@ -209,6 +213,7 @@ TEST_F(Dialoge, CodeWindowShowsTheCodeInACopyableFieldAndCloses) {
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("Code");
       ASSERT_NE(f, nullptr);
+      ASSERT_NE(WarteAufGadget(f, 45), nullptr);
       HWND feld = Gadget(f, 44);
       code = Text(feld);
       // Selectable and copyable: an edit field that is not read-only.

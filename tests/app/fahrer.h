@@ -77,6 +77,15 @@ inline HWND Gadget(HWND fenster, int nummer) {
   return suche.gefunden;
 }
 
+// Waits (up to 5 s) for the gadget: a window shows before its gadgets are built.
+inline HWND WarteAufGadget(HWND fenster, int nummer) {
+  for (int i = 0; i < 500; ++i) {
+    if (HWND h = Gadget(fenster, nummer)) return h;
+    Sleep(10);
+  }
+  return nullptr;
+}
+
 inline std::string Text(HWND h) {
   char text[4096] = {};
   GetWindowTextA(h, text, sizeof text);
@@ -123,8 +132,17 @@ inline bool Bildschirmfoto(HWND fenster, const std::string& name) {
   std::string ordner = "Z:" + std::string(bau) + "/screenshots";
   for (char& c : ordner) c = c == '/' ? '\\' : c;
   CreateDirectoryA(ordner.c_str(), nullptr);
-  RedrawWindow(fenster, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  Sleep(300);  // the owning thread paints
+  RedrawWindow(fenster, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  if (GetWindowThreadProcessId(fenster, nullptr) == GetCurrentThreadId()) {
+    // Our own window: paint it here.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 500;) {
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+      Sleep(10);
+    }
+  } else {
+    Sleep(500);  // the owning thread paints
+  }
   RECT r;
   GetWindowRect(fenster, &r);
   HDC bildschirm = GetDC(nullptr);

@@ -114,6 +114,7 @@ void Beenden(Velmora& programm) {
 void Datei_Waehlen(Velmora& programm, const std::string& datei) {
   HWND auswahl = programm.Warte("Auswahlfenster");
   ASSERT_NE(auswahl, nullptr);
+  ASSERT_NE(WarteAufGadget(auswahl, 59), nullptr);
   Tippen(apptest::Gadget(auswahl, 52), datei);
   Klick(apptest::Gadget(auswahl, 59));
   ASSERT_TRUE(WarteBisZu(auswahl));
