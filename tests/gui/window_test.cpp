@@ -252,6 +252,29 @@ TEST_F(WindowPlacement, FailedCreationLeavesNoObjectAndNoClass) {
   EXPECT_FALSE(GetClassInfoExA(GetModuleHandleA(nullptr), "WindowClass_21", &windowClass));
 }
 
+// ---- program end --------------------------------------------------------------------
+
+std::string g_destroyed;
+
+LRESULT RecordDestroy(HWND window, UINT message, WPARAM, LPARAM) {
+  if (message == WM_DESTROY) g_destroyed += TitleOf(window) + " ";
+  return kx::WindowCallbackDefault;
+}
+
+TEST(WindowEnd, ProgramEndClosesNumbersAscendingThenDynamicWindowsOldestFirst) {
+  kx::OpenWindow(kx::DynamicNumber, 0, 0, 50, 50, "alt", SystemMenu);
+  kx::OpenWindow(5, 0, 0, 50, 50, "fuenf", SystemMenu);
+  kx::OpenWindow(kx::DynamicNumber, 0, 0, 50, 50, "jung", SystemMenu);
+  kx::OpenWindow(2, 0, 0, 50, 50, "zwei", SystemMenu);
+  kx::CurrentEventRecord()->threadCallback = RecordDestroy;
+  kx::WindowLibraryEnd();
+  kx::CurrentEventRecord()->threadCallback = nullptr;
+  EXPECT_EQ(g_destroyed, "zwei fuenf alt jung ");
+  EXPECT_EQ(kx::FindWindowObject(2), nullptr);
+  ASSERT_NE(kx::OpenWindow(2, 0, 0, 50, 50, "danach", SystemMenu), 0) << "the library still works";
+  kx::CloseWindow(2);
+}
+
 // ---- checks -------------------------------------------------------------------
 
 TEST(WindowChecks, NumbersParentsAndTheNeedForOneWindow) {
