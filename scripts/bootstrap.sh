@@ -11,14 +11,15 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
   wine wine32 wine64
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev
   cmake ninja-build make
   googletest
-  xvfb xauth
+  xvfb xauth xdotool x11-utils tmux
   python3 python3-pyftpdlib
   nginx-light
   zip unzip
-  curl
+  curl ccache
   dpkg-dev
 )
 

@@ -38,14 +38,17 @@ http_port="$(cat "$work/http.port")"
 echo "demo: FTP  on 127.0.0.1:$ftp_port (user velmora, password velmora)"
 echo "demo: HTTP on http://127.0.0.1:$http_port/  (both serve $serve)"
 
+# The build this machine can execute, the 32-bit product where it can.
 source scripts/wine-session.sh
-wine_session_start
+if velmora_can_run_32; then bdir=build arch=32; else bdir=build-x64 arch=64; fi
+echo "demo: running the $arch-bit build ($bdir)"
+wine_session_start "$arch"
 # The session's own trap replaced ours: stop Wine and the servers alike.
 trap 'wine_session_stop; cleanup' EXIT
 trap 'wine_session_stop; cleanup; exit 130' INT TERM HUP
 run() { scripts/wine-run.sh "$@"; }
 
-program=build/app/velmora.exe
+program=$bdir/app/velmora.exe
 if [ -f "$program" ]; then
   VELMORA_FTP_PORT="$ftp_port" VELMORA_HTTP_PORT="$http_port" run "$program" || true
   exit 0
@@ -58,13 +61,13 @@ printf 'Hallo aus Velmora.\r\n' >"$send/Liesmich.txt"
 head -c 1500000 /dev/urandom >"$send/Bilder/foto.bin"
 w() { echo "Z:${1//\//\\}"; }
 
-run build/tools/kxpack.exe folder "$(w "$work/Urlaub.zip")" "$(w "$send")\\*.*" 2 1 | tail -1 | sed 's/^/  packed: /'
-run build/tools/kxftp.exe 127.0.0.1 "$ftp_port" velmora velmora \
+run $bdir/tools/kxpack.exe folder "$(w "$work/Urlaub.zip")" "$(w "$send")\\*.*" 2 1 | tail -1 | sed 's/^/  packed: /'
+run $bdir/tools/kxftp.exe 127.0.0.1 "$ftp_port" velmora velmora \
   cd SPLIT mkdir 1 cd 1 put "$(w "$work/Urlaub.zip")" 1.quon | sed 's/^/  ftp: /'
-run build/tools/kxhttp.exe get "http://127.0.0.1:$http_port/SPLIT/1/1.quon" "$(w "$work/received.zip")" \
+run $bdir/tools/kxhttp.exe get "http://127.0.0.1:$http_port/SPLIT/1/1.quon" "$(w "$work/received.zip")" \
   | sed 's/^/  http get (1 = ok): /'
 mkdir -p "$work/receive"
-run build/tools/kxpack.exe unpack "$(w "$work/received.zip")" "*.*" "$(w "$work/receive")\\" 1 | tail -1 \
+run $bdir/tools/kxpack.exe unpack "$(w "$work/received.zip")" "*.*" "$(w "$work/receive")\\" 1 | tail -1 \
   | sed 's/^/  unpacked entries: /'
 wine_session_stop
 

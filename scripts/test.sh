@@ -1,17 +1,41 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test under Wine.
+# Installs what is missing, builds, and runs every test under Wine: on the
+# 64-bit test build always (64-bit Wine runs everywhere), and on the 32-bit
+# product build too where this machine can execute 32-bit code.
 #   scripts/test.sh                 all tests
 #   scripts/test.sh -L core         one label (any ctest arguments)
 #   scripts/test.sh -R files_pack   tests by name
+# VELMORA_BUILDS="x64" limits the run to the 64-bit build.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 bash scripts/build.sh
+source scripts/wine-env.sh
 
-source scripts/wine-session.sh
-wine_session_start
+read -r -a builds <<<"${VELMORA_BUILDS:-x64 default}"
+tested=() why=""
+for preset in "${builds[@]}"; do
+  if [ "$preset" = default ] && ! velmora_can_run_32; then
+    why="; 32-bit build not tested: this machine cannot execute 32-bit code"
+    continue
+  fi
+  tested+=("$preset")
+done
+if [[ " ${builds[*]} " != *" default "* ]]; then why="; 32-bit build not tested: VELMORA_BUILDS=${builds[*]}"; fi
+echo "test: running the tests of: ${tested[*]/default/default (32-bit)}${why}"
+
 status=0
-ctest --preset default -j2 "$@" || status=$?
-wine_session_stop
+for preset in "${tested[@]}"; do
+  arch=64; [ "$preset" = default ] && arch=32
+  # Each build runs in a Wine session of its own architecture (a subshell, so
+  # the session's traps and environment end with it).
+  (
+    source scripts/wine-session.sh
+    wine_session_start "$arch" || exit 125
+    echo "test: $preset build ($arch-bit Wine, display $DISPLAY)"
+    ctest --preset "$preset" -j2 "$@"
+  ) || status=$?
+done
+echo "test: tested builds: ${tested[*]}${why}; exit $status"
 exit $status

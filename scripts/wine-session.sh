@@ -1,47 +1,83 @@
-# Sourced: starts a detached persistent wineserver and an Xvfb display for the
-# caller, and stops both when the caller's shell exits (normally, on error or
-# on an interrupt).  Functions: wine_session_start, wine_session_stop.
+# Sourced: starts a detached persistent wineserver for one architecture's
+# prefix and an Xvfb display for the caller, and stops both when the caller's
+# shell exits (normally, on error or on an interrupt).  The caller's own EXIT
+# trap is kept and runs after ours.
+#   wine_session_start [32|64]   (default: VELMORA_WINE_ARCH, else 64)
+#   wine_session_stop
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 _velmora_xvfb_pid=""
-_velmora_session_up=0
+_velmora_server_up=0
 
 wine_session_stop() {
-  if [ "$_velmora_session_up" = 1 ]; then
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
+  if [ "$_velmora_server_up" = 1 ]; then
+    # Our own persistent server: end it and wait for it (bounded).
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    timeout 30 "$WINESERVER" -w >/dev/null 2>&1 || true
+    _velmora_server_up=0
   fi
   if [ -n "$_velmora_xvfb_pid" ]; then
     kill "$_velmora_xvfb_pid" 2>/dev/null || true
     wait "$_velmora_xvfb_pid" 2>/dev/null || true
     _velmora_xvfb_pid=""
   fi
-  _velmora_session_up=0
+}
+
+# Adds a command in front of the caller's EXIT trap instead of replacing it.
+_velmora_chain_exit_trap() {
+  local existing
+  existing="$(trap -p EXIT)"
+  if [ -n "$existing" ]; then
+    eval "set -- $existing"
+    trap "$1; $3" EXIT
+  else
+    trap "$1" EXIT
+  fi
+}
+
+_velmora_start_xvfb() {
+  local fdfile log
+  fdfile="$(mktemp /tmp/velmora-xvfb.XXXXXX)"
+  log="$fdfile.log"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" </dev/null >"$log" 2>&1 &
+  _velmora_xvfb_pid=$!
+  local display=""
+  for _ in $(seq 100); do
+    display="$(tr -dc 0-9 <"$fdfile")"
+    [ -n "$display" ] && break
+    kill -0 "$_velmora_xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$display" ]; then
+    echo "wine-session: Xvfb did not start:" >&2
+    cat "$log" >&2
+    rm -f "$fdfile" "$log"
+    return 1
+  fi
+  rm -f "$fdfile" "$log"
+  export DISPLAY=":$display"
 }
 
 wine_session_start() {
-  trap wine_session_stop EXIT
-  trap 'wine_session_stop; exit 130' INT TERM HUP
-
-  # An X display of our own for windows.
-  local display
-  for display in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$display" ] && [ ! -e "/tmp/.X$display-lock" ]; then break; fi
-  done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-  _velmora_xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-  # Create the prefix once, then keep one detached server alive for the run:
-  # without it every Wine process pays the server's start and linger.
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine-session: creating Wine prefix $WINEPREFIX (once)"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
+  [ -n "${1:-}" ] && velmora_wine_select "$1"
+  if [ "${_velmora_trap_set:-0}" = 0 ]; then
+    _velmora_chain_exit_trap wine_session_stop
+    trap 'wine_session_stop; exit 130' INT TERM HUP
+    _velmora_trap_set=1
   fi
-  setsid wineserver -p </dev/null >/dev/null 2>&1 &
-  _velmora_session_up=1
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  if [ -z "$_velmora_xvfb_pid" ]; then
+    _velmora_start_xvfb || return 1
+  fi
+  velmora_wine_prefix || return 1
+
+  # One detached server alive for the run: without it every Wine process pays
+  # the server's start and linger.  It must be ours: a server of this prefix
+  # that is already running (another session) is used but never stopped.
+  if setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1; then
+    _velmora_server_up=1
+  fi
+  if ! timeout 120 "$VELMORA_WINE" cmd /c exit </dev/null >/dev/null 2>&1; then
+    echo "wine-session: $VELMORA_WINE cannot run programs in $WINEPREFIX" >&2
+    return 1
+  fi
 }

@@ -6,7 +6,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 cd "$root"
-bench="${KXCOREBENCH:-$root/build/tools/kxcorebench.exe}"
+source "$root/scripts/wine-env.sh"; velmora_pick_build
+bench="${KXCOREBENCH:-$velmora_build/tools/kxcorebench.exe}"
 if [ ! -f "$bench" ]; then
   cmake --preset default >/dev/null
   cmake --build --preset default --target kxcorebench >/dev/null

@@ -7,7 +7,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 size_mb="${1:-100}"
 work="$(mktemp -d /tmp/velmora-ftp-bench.XXXXXX)"
-kxftp="$root/build/tools/kxftp.exe"
+source "$root/scripts/wine-env.sh"; velmora_pick_build
+kxftp="$velmora_build/tools/kxftp.exe"
 [ -f "$kxftp" ] || { echo "build first: $kxftp missing" >&2; exit 1; }
 
 server_pid=""

@@ -12,7 +12,8 @@ runs="${2:-3}"
 
 cmake --preset default >/dev/null
 cmake --build --preset default --target kxhttp >/dev/null
-tool="$root/build/tools/kxhttp.exe"
+source "$root/scripts/wine-env.sh"; velmora_pick_build
+tool="$velmora_build/tools/kxhttp.exe"
 
 work="$(mktemp -d /tmp/velmora-bench-http.XXXXXX)"
 server_pid=""
@@ -47,11 +48,11 @@ report() {  # NAME SECONDS KB
   printf '%-14s %8.2f s %9.1f MB/s %9d KB peak\n' "$1" "$2" "$(echo "$size_mb / $2" | bc -l)" "$3"
 }
 
-read -r wine_s wine_kb < <(measure wine "$tool" get "http://127.0.0.1:$port/empty.bin" "$work/empty.out")
+read -r wine_s wine_kb < <(measure "$VELMORA_WINE" "$tool" get "http://127.0.0.1:$port/empty.bin" "$work/empty.out")
 printf '%-14s %8.2f s %24s %9d KB peak\n' "wine start" "$wine_s" "" "$wine_kb"
 for run in $(seq "$runs"); do
   rm -f "$work/out.kx" "$work/out.curl"
-  read -r s kb < <(measure wine "$tool" get "$url" "$work/out.kx")
+  read -r s kb < <(measure "$VELMORA_WINE" "$tool" get "$url" "$work/out.kx")
   cmp -s "$work/out.kx" "$work/root/big.bin" || { echo "bench: kxhttp's copy differs" >&2; exit 1; }
   report "kxhttp #$run" "$s" "$kb"
   read -r s kb < <(measure curl -s -o "$work/out.curl" "$url")

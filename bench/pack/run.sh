@@ -17,7 +17,8 @@ cd "$root"
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1 10)
 
-kxpack="${KXPACK:-$root/build/tools/kxpack.exe}"
+source "$root/scripts/wine-env.sh"; velmora_pick_build
+kxpack="${KXPACK:-$velmora_build/tools/kxpack.exe}"
 if [ ! -f "$kxpack" ]; then
   cmake --preset default >/dev/null
   cmake --build --preset default --target kxpack >/dev/null

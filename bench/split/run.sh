@@ -6,8 +6,10 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 cd "$root"
-cmake --preset default >/dev/null
-cmake --build --preset default --target split_bench
 source scripts/wine-session.sh
+velmora_pick_build
+preset=default; [ "$velmora_arch" = 64 ] && preset=x64
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target split_bench
 wine_session_start
-wine build/bench/split/split_bench.exe "$@"
+"$VELMORA_WINE" "$velmora_build/bench/split/split_bench.exe" "$@"

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cinttypes>
 #include <cstdio>
 
 #include "runtime/debugger/checks.h"
@@ -192,7 +193,7 @@ int MutexListNext(char* row, int32_t rowSize, intptr_t* object) {
   g_mutexCursor = e->next;
   bool unlocked = TryLockMutex(e->mutex) != 0;
   if (unlocked) UnlockMutex(e->mutex);
-  snprintf(row, rowSize, "%i\t%s", int(intptr_t(e->mutex)), unlocked ? "Unlocked" : "Locked");
+  snprintf(row, rowSize, "%" PRIdPTR "\t%s", intptr_t(e->mutex), unlocked ? "Unlocked" : "Locked");
   if (object) *object = intptr_t(e->mutex);
   return 1;
 }
@@ -215,7 +216,7 @@ int SemaphoreListNext(char* row, int32_t rowSize, intptr_t* object) {
     ReleaseSemaphore(e->semaphore, 1, &previous);
     count = previous + 1;
   }
-  snprintf(row, rowSize, "%i\t%i", int(intptr_t(e->semaphore)), int(count));
+  snprintf(row, rowSize, "%" PRIdPTR "\t%i", intptr_t(e->semaphore), int(count));
   if (object) *object = intptr_t(e->semaphore);
   return 1;
 }

@@ -6,6 +6,7 @@
 #include <io.h>
 
 #include <cstdarg>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -464,9 +465,9 @@ LONG WINAPI TopLevelFilter(EXCEPTION_POINTERS* pointers) {
   if (!key) return EXCEPTION_CONTINUE_SEARCH;
   char text[512];
   if (record->ExceptionCode == 0xC0000005) {
-    char address[16];
-    snprintf(address, sizeof address, "%u",
-             unsigned(record->NumberParameters >= 2 ? record->ExceptionInformation[1] : 0));
+    char address[24];
+    snprintf(address, sizeof address, "%" PRIuPTR,
+             uintptr_t(record->NumberParameters >= 2 ? record->ExceptionInformation[1] : 0));
     snprintf(text, sizeof text, CatalogText("SystemErrors", key), address);
   } else {
     snprintf(text, sizeof text, "%s", CatalogText("SystemErrors", key));

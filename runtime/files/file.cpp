@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
@@ -502,8 +503,8 @@ int FileListNext(char* row, int32_t rowSize, intptr_t* object) {
   snprintf(length, sizeof length, "%lld", static_cast<long long>(LengthWithPendingOutput(f)));
   snprintf(position, sizeof position, "%lld", static_cast<long long>(FilePosition(f)));
   const intptr_t handle = reinterpret_cast<intptr_t>(f->handle);
-  snprintf(row, static_cast<size_t>(rowSize), "%i\t%i ($%X)\t%s\t%s", static_cast<int>(number),
-           static_cast<int>(handle), static_cast<unsigned>(handle), length, position);
+  snprintf(row, static_cast<size_t>(rowSize), "%" PRIdPTR "\t%" PRIdPTR " ($%" PRIXPTR ")\t%s\t%s", number,
+           handle, static_cast<uintptr_t>(handle), length, position);
   if (object) *object = number;
   return 1;
 }

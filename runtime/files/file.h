@@ -47,7 +47,7 @@ int64_t Lof(intptr_t file);
 int64_t Loc(intptr_t file);
 intptr_t IsFileObject(intptr_t file);
 
-// The debugger's "KX_LIBRARY_File" list: a row "%i\t%i ($%X)\t%s\t%s" per
+// The debugger's "KX_LIBRARY_File" list: a row "number\thandle ($HEX)\tlength\tposition" per
 // open file (number or identity, handle, Lof(), Loc()).  First starts the
 // iteration of the table; Next fills the row and returns 1, or 0 at the end.
 void FileListFirst();

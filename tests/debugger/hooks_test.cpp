@@ -31,7 +31,18 @@ const int32_t File1Lines[] = {1, 4};
 const kx::ExecutableLines LineTables[] = {{0, File0Lines, 4}, {1, File1Lines, 2}};
 const char* const SourceFiles[] = {"main.kx", "include.kx"};
 
-const kx::ProcedureArgument Args[] = {{kx::TypeLong, 0}, {kx::TypeString, 4}, {kx::TypeDouble, 8}, {kx::TypeByte, 16}};
+// The argument frame of procedure 1, described by its own offsets (they
+// differ between the 32-bit and the 64-bit build).
+struct ArgFrame {
+  int32_t number;
+  const char* text;
+  double real;
+  int8_t byte;
+};
+const kx::ProcedureArgument Args[] = {{kx::TypeLong, int32_t(offsetof(ArgFrame, number))},
+                                      {kx::TypeString, int32_t(offsetof(ArgFrame, text))},
+                                      {kx::TypeDouble, int32_t(offsetof(ArgFrame, real))},
+                                      {kx::TypeByte, int32_t(offsetof(ArgFrame, byte))}};
 const kx::ProcedureEntry Procedures[] = {
     {0, nullptr, kx::TypeLong, "NoArgs", nullptr, {}, 0},
     {4, Args, kx::TypeLong, "Four", nullptr, {}, 1},
@@ -152,13 +163,7 @@ TEST_F(Hooks, AFatalStateMakesTheLineHookEndTheProgram) {
 
 TEST_F(Hooks, ProcedureEntriesKeepArgumentCopies) {
   std::string longText(300, 'x');
-  struct Frame {
-    int32_t number;
-    const char* text;
-    double real;
-    int8_t byte;
-  } frame = {-12, longText.c_str(), 2.5, -3};
-  static_assert(offsetof(Frame, text) == 4 && offsetof(Frame, real) == 8 && offsetof(Frame, byte) == 16);
+  ArgFrame frame = {-12, longText.c_str(), 2.5, -3};
   kx::DebuggerRecord* record = kx::CurrentDebuggerRecord();
   int depth = record->depth;
   int32_t calls = kx::ProcedureCallCount(1);

@@ -6,9 +6,8 @@ set -euo pipefail
 state="$1"
 source_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
-if [ -f "$state/pid" ]; then
-  kill "$(cat "$state/pid")" 2>/dev/null || true
-fi
+source "$source_dir/scripts/own-process.sh"
+stop_own_process "$state/pid" "$state/root"
 rm -rf "$state"
 mkdir -p "$state/root" "$state/local"
 

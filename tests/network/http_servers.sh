@@ -9,14 +9,10 @@ source_dir="$(cd "$here/../.." && pwd)"
 action="$1"
 state="$2"
 
+source "$source_dir/scripts/own-process.sh"
 stop() {
   for name in nginx python; do
-    if [ -f "$state/$name.pid" ]; then
-      pid="$(cat "$state/$name.pid")"
-      kill "$pid" 2>/dev/null || true
-      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-      rm -f "$state/$name.pid"
-    fi
+    stop_own_process "$state/$name.pid" "$state/root"
   done
   rm -rf "$state"
 }
