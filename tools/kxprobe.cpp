@@ -18,7 +18,8 @@
 //   filedialog TITLE [PATH]    a file dialog's folder, file name and filter;
 //                              with PATH types it as the file name and confirms
 //   folderdialog TITLE [PATH]  selects PATH in a folder browser and confirms
-//   screenshot TITLE FILE      saves the window's pixels as a BMP file
+//   screenshot TITLE FILE      saves the window's pixels as a BMP file (a PNG
+//                              file when FILE ends with ".png")
 //
 // TITLE waits up to the time-out (default 5000 ms) for the window.  Output is
 // plain text, one fact per line ("key value" pairs after a kind word), texts
@@ -34,6 +35,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "runtime/gui/png.h"
 
 namespace {
 
@@ -452,6 +455,12 @@ int SaveScreenshot(HWND window, const char* file) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
 
+  const size_t length = std::strlen(file);
+  if (length > 4 && lstrcmpiA(file + length - 4, ".png") == 0) {
+    if (!kx::EncodePngFile(file, pixels.data(), width, height, int32_t(stride))) return 1;
+    std::printf("screenshot file %s width %d height %d\n", Quote(file).c_str(), width, height);
+    return 0;
+  }
   BITMAPFILEHEADER header = {};
   header.bfType = 0x4D42;  // "BM"
   header.bfOffBits = sizeof header + sizeof info;
