@@ -57,11 +57,11 @@ void Startwerte() {
   Z_ kx::Assign(Ordner.TempEmpfangOrdnerPfad, kx::Text() << Tempdir << "Empf");
   Z_ Zusammen.PacketGrosse = 2000000;
 
-  // Latin-1 texts: the runtime's strings are ANSI.
+  // The texts are Windows-1252 bytes, as the runtime's ANSI strings are.
   Z_ kx::AssignString(&Fehler.Auswahlfenster_UngueltigerPfad,
-                   "Der Pfad ist leider Ung\xFCltig. Bitte Pfad \xFC" "berpr\xFC" "fen.");
+                   "Der Pfad ist leider Ungültig. Bitte Pfad überprüfen.");
   Z_ kx::AssignString(&Fehler.CodeOrdnerUngultig,
-                   "Der eingegebene Code ist leider ung\xFCltig. Bitte den richtigen Code eingeben.");
+                   "Der eingegebene Code ist leider ungültig. Bitte den richtigen Code eingeben.");
   Z_ kx::AssignString(&Fehler.FTPConnect,
                    "Es konnte keine Verbindung zum FTP Server hergestellt werden. Entweder es besteht "
                    "keine Internet Verbindung oder die Firewall blockiert den Zugriff");
@@ -71,14 +71,14 @@ void Startwerte() {
   Z_ kx::Assign(Fehler.TempEmpfangOrdner, "Die Temp Empfangordner konnte nicht erstellt werden");
   Z_ kx::Assign(Namen.Titel_Auswahlfenster, "Auswahlfenster");
   Z_ kx::AssignString(&Namen.Text_Auswahlfenster,
-                   "Bitte w\xE4hlen sie eine Datei oder ein Verzeichnis aus, das hochgeladen werden soll.");
+                   "Bitte wählen sie eine Datei oder ein Verzeichnis aus, das hochgeladen werden soll.");
 
   Z_ Connect.serverid = 1;
   Z_ Connect.port = 21;
   Z_ kx::Assign(Ordner.FTPOrdner, "SPLIT");
   Z_ kx::Assign(Ordner.TempSplitOrdnerPfad, kx::Text() << Tempdir << "SPLIT\\");
   Z_ kx::AssignString(&Version.Text,
-                   "Velmora v 1.0 Release\r\n\xA9 2026 Die Velmora-Entwickler\r\nhttps://velmora.example.org/");
+                   "Velmora v 1.0 Release\r\n© 2026 Die Velmora-Entwickler\r\nhttps://velmora.example.org/");
   kx::Assign(Version.Titel, "Velmora v 1.0 Release");
 }
 

@@ -51,7 +51,7 @@ class Dialoge : public ::testing::Test {
     kx::AssignString(&Templog, (ordner.path() + "\\").c_str());
     kx::AssignString(&Namen.Titel_Auswahlfenster, "Auswahlfenster");
     kx::AssignString(&Fehler.Auswahlfenster_UngueltigerPfad,
-                     "Der Pfad ist leider Ung\xFCltig. Bitte Pfad \xFC" "berpr\xFC" "fen.");
+                     "Der Pfad ist leider Ungültig. Bitte Pfad überprüfen.");
     for (char** v : {&Upload_Datei_Pfad, &Upload_Ordner_Pfad}) kx::AssignString(v, nullptr);
     Auswahlfenster = 0;
     Zugang = 0;
@@ -107,7 +107,7 @@ TEST_F(Dialoge, SelectionWithoutCloseButtonSwitchesFieldsAndRefusesAMissingPath)
   EXPECT_TRUE(datei_an);
   EXPECT_TRUE(ordner_aus);
   EXPECT_TRUE(umgeschaltet);
-  EXPECT_EQ(meldung.text, "Der Pfad ist leider Ung\xFCltig. Bitte Pfad \xFC" "berpr\xFC" "fen.");
+  EXPECT_EQ(meldung.text, "Der Pfad ist leider Ungültig. Bitte Pfad überprüfen.");
   EXPECT_EQ(Auswahlfenster, 4);
   EXPECT_EQ(S(Upload_Datei_Pfad), datei);
   EXPECT_EQ(S(Upload_Ordner_Pfad), "");
@@ -187,7 +187,7 @@ TEST_F(Dialoge, AboutWindowShowsTheVersionTextReadOnlyAndCloses) {
   LONG stil = 0;
   {
     Fahrer fahrer([&] {
-      HWND f = WarteAufFenster("\xDC" "ber...");
+      HWND f = WarteAufFenster("Über...");
       ASSERT_NE(f, nullptr);
       HWND editor = WarteAufGadget(f, 10);
       for (int i = 0; i < 500 && Text(editor).empty(); ++i) Sleep(10);

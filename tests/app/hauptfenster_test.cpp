@@ -40,27 +40,26 @@ struct Steuerelement {
   RECT rechteck{};  // relative to its parent's client area
 };
 
+BOOL CALLBACK Steuerelement_Merken(HWND h, LPARAM p) {
+  auto& liste = *reinterpret_cast<std::map<int, Steuerelement>*>(p);
+  int id = GetDlgCtrlID(h);
+  if (id <= 0 || !GetPropA(h, "KX_ID")) return TRUE;  // tab pages and inner parts
+  Steuerelement s;
+  s.handle = h;
+  char text[512] = {};
+  GetClassNameA(h, text, sizeof text);
+  s.klasse = text;
+  GetWindowTextA(h, text, sizeof text);
+  s.text = text;
+  GetWindowRect(h, &s.rechteck);
+  MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&s.rechteck), 2);
+  liste[id] = s;
+  return TRUE;
+}
+
 std::map<int, Steuerelement> Steuerelemente(HWND fenster) {
   std::map<int, Steuerelement> alle;
-  EnumChildWindows(
-      fenster,
-      [](HWND h, LPARAM p) -> BOOL {
-        auto& liste = *reinterpret_cast<std::map<int, Steuerelement>*>(p);
-        int id = GetDlgCtrlID(h);
-        if (id <= 0 || !GetPropA(h, "KX_ID")) return TRUE;  // tab pages and inner parts
-        Steuerelement s;
-        s.handle = h;
-        char text[512] = {};
-        GetClassNameA(h, text, sizeof text);
-        s.klasse = text;
-        GetWindowTextA(h, text, sizeof text);
-        s.text = text;
-        GetWindowRect(h, &s.rechteck);
-        MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&s.rechteck), 2);
-        liste[id] = s;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&alle));
+  EnumChildWindows(fenster, Steuerelement_Merken, reinterpret_cast<LPARAM>(&alle));
   return alle;
 }
 
@@ -143,7 +142,7 @@ TEST_F(Hauptfenster_Test, EveryGadgetWithItsKindPlaceAndText) {
       {5, "msctls_progress32", 77, 450, 230, 25, nullptr},
       {23, "Static", 180, 477, 50, 20, "0%"},
       {24, "Static", 495, 477, 50, 15, "0%"},
-      {37, "Static", 55, 55, 115, 20, "< Bitte Datei ausw\xE4hlen"},
+      {37, "Static", 55, 55, 115, 20, "< Bitte Datei auswählen"},
       {38, "Static", 345, 55, 200, 30, ""},
       {14, "SysListView32", 10, 140, 607, 290, nullptr},
       {15, "Edit", 205, 53, 230, 30, ""},
@@ -192,12 +191,12 @@ TEST_F(Hauptfenster_Test, TabsListsBarsAndButtonsAreSetUp) {
   }
   EXPECT_EQ(SendMessageA(tabs, TCM_GETCURSEL, 0, 0), 0);
 
-  std::vector<std::pair<std::string, int>> senden = {{"Name", 180}, {"Gr\xF6\xDF" "e komprimiert", 110},
+  std::vector<std::pair<std::string, int>> senden = {{"Name", 180}, {"Größe komprimiert", 110},
                                                      {"Gesendet:", 80}, {"Geschwindigkeit", 93},
-                                                     {"Gr\xF6\xDF" "e", 70}, {"Dauer", 70}};
+                                                     {"Größe", 70}, {"Dauer", 70}};
   EXPECT_EQ(Spalten(elemente[1].handle), senden);
   std::vector<std::pair<std::string, int>> empfangen = {
-      {"Dateiname", 300}, {"Gesendet:", 100}, {"Geschwindigkeit", 100}, {"Gr\xF6\xDF" "e", 100}};
+      {"Dateiname", 300}, {"Gesendet:", 100}, {"Geschwindigkeit", 100}, {"Größe", 100}};
   EXPECT_EQ(Spalten(elemente[14].handle), empfangen);
   EXPECT_EQ(SendMessageA(elemente[1].handle, LVM_GETITEMCOUNT, 0, 0), 0);
   EXPECT_EQ(SendMessageA(elemente[14].handle, LVM_GETITEMCOUNT, 0, 0), 1);  // one empty row
@@ -236,8 +235,8 @@ TEST_F(Hauptfenster_Test, MenuTitlesAndItems) {
   struct {
     const char* titel;
     std::vector<std::pair<int, std::string>> eintraege;
-  } erwartet[] = {{"Datei", {{1, "Hinzuf\xFCgen"}, {2, "Senden"}, {3, "L\xF6schen"}}},
-                  {"Extras", {{4, "\xDC" "ber..."}}},
+  } erwartet[] = {{"Datei", {{1, "Hinzufügen"}, {2, "Senden"}, {3, "Löschen"}}},
+                  {"Extras", {{4, "Über..."}}},
                   {"Server", {{5, "Server-Zugang"}}}};
   ASSERT_EQ(GetMenuItemCount(leiste), 3);
   for (int t = 0; t < 3; ++t) {

@@ -105,7 +105,7 @@ class Velmora {
 void Beenden(Velmora& programm) {
   Schliessen(programm.fenster);
   Meldung frage = programm.Meldung_Beantworten("Wirklich Beenden", IDYES);
-  EXPECT_EQ(frage.text, "M\xF6" "chtest du das programm wirklich beenden?");
+  EXPECT_EQ(frage.text, "Möchtest du das programm wirklich beenden?");
   EXPECT_EQ(programm.Ende(), 0);
   EXPECT_FALSE(IsWindow(programm.fenster));
 }
@@ -149,7 +149,7 @@ TEST(Programm, StartsWithoutAccessFileSilentlyAndAsksForTheAccessDataOnSend) {
 
   programm.Menue(2);  // "Senden"
   Meldung meldung = programm.Meldung_Beantworten("Achtung", IDOK);
-  EXPECT_EQ(meldung.text, "Du musst zuerst die FTP Zugangsdaten \xFC" "ber das Men\xFC \xB4Server\xB4 eingeben");
+  EXPECT_EQ(meldung.text, "Du musst zuerst die FTP Zugangsdaten über das Menü ´Server´ eingeben");
   Beenden(programm);
 }
 
@@ -198,12 +198,12 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   EXPECT_EQ(programm.Zelle(liste, 0, 4), "976 KB");
   EXPECT_EQ(programm.Zelle(liste, 0, 1), "");
   EXPECT_EQ(Text(programm.Gadget(37)), "");
-  EXPECT_EQ(Text(programm.Gadget(38)), "< Eintrag markieren und Button dr\xFC" "cken");
+  EXPECT_EQ(Text(programm.Gadget(38)), "< Eintrag markieren und Button drücken");
 
   // A second add: the "alte Datei" message and no selection window.
   Klick(hinzufuegen);
   Meldung alt = programm.Meldung_Beantworten("Achtung", IDOK);
-  EXPECT_EQ(alt.text, "Du musst die alte Datei erst Senden, bevor du eine neue Hinzuf\xFCgst");
+  EXPECT_EQ(alt.text, "Du musst die alte Datei erst Senden, bevor du eine neue Hinzufügst");
   EXPECT_TRUE(programm.Kein("Auswahlfenster", nullptr, 300));
 
   // A selected row enables the send button.
@@ -219,7 +219,7 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   for (int spalte = 0; spalte < 6; ++spalte) EXPECT_EQ(programm.Zelle(liste, 0, spalte), "") << spalte;
   programm.Menue(1);
   EXPECT_EQ(programm.Meldung_Beantworten("Achtung", IDOK).text,
-            "Du musst die alte Datei erst Senden, bevor du eine neue Hinzuf\xFCgst");
+            "Du musst die alte Datei erst Senden, bevor du eine neue Hinzufügst");
 
   // The delete button removes the row.
   Erste_Zeile_Markieren(liste);
@@ -229,7 +229,7 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
 
   // Nothing selected: the delete button says so.
   Klick(programm.Gadget(4));
-  EXPECT_EQ(programm.Meldung_Beantworten("Achtung", IDOK).text, "Du musst eine zu L\xF6" "chende Datei Markieren");
+  EXPECT_EQ(programm.Meldung_Beantworten("Achtung", IDOK).text, "Du musst eine zu Löchende Datei Markieren");
 
   // The menu's add puts the size in column 1.
   programm.Menue(1);
@@ -253,16 +253,16 @@ TEST(Programm, MainWindowAsTheProbeSeesIt) {
       "tab id 13 index 0 title \"Senden\" selected 1",
       "tab id 13 index 1 title \"Empfangen\" selected 0",
       "column id 1 index 0 width 180 title \"Name\"",
-      "column id 1 index 1 width 110 title \"Gr\xF6\xDF" "e komprimiert\"",
+      "column id 1 index 1 width 110 title \"Größe komprimiert\"",
       "column id 1 index 2 width 80 title \"Gesendet:\"",
       "column id 1 index 3 width 93 title \"Geschwindigkeit\"",
-      "column id 1 index 4 width 70 title \"Gr\xF6\xDF" "e\"",
+      "column id 1 index 4 width 70 title \"Größe\"",
       "column id 1 index 5 width 70 title \"Dauer\"",
       "rows id 1 count 0",
       "column id 14 index 0 width 300 title \"Dateiname\"",
-      "column id 14 index 3 width 100 title \"Gr\xF6\xDF" "e\"",
+      "column id 14 index 3 width 100 title \"Größe\"",
       "rows id 14 count 1",
-      "control id 37 class \"Static\" text \"< Bitte Datei ausw\xE4hlen\" x 55 y 55 width 115 height 20",
+      "control id 37 class \"Static\" text \"< Bitte Datei auswählen\" x 55 y 55 width 115 height 20",
       "control id 38 class \"Static\" text \"\" x 345 y 55 width 200 height 30",
       "control id 17 class \"Button\" text \"Downloaden\" x 445 y 53 width 100 height 30",
       "progress id 5 position 0 minimum 0 maximum 100",
