@@ -1,7 +1,7 @@
 // kxprobe: inspects and drives the windows of another running program, the
 // way a user's UI-automation tool would, for tests and for people.
 //
-//   kxprobe [--timeout=MS] COMMAND ARGUMENTS
+//   kxprobe [--timeout=MS] COMMAND ARGUMENTS [-- COMMAND ARGUMENTS ...]
 //
 //   find TITLE                 the top-level window with this exact title
 //   controls TITLE             the window, its controls (with list columns and
@@ -531,12 +531,19 @@ int Run(const std::vector<std::string>& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args;
+  // Commands separated by "--" run one after the other (while a modal dialog
+  // is open, for example); the first that fails ends the run.
+  std::vector<std::vector<std::string>> commands(1);
   for (int i = 1; i < argc; ++i) {
     if (strncmp(argv[i], "--timeout=", 10) == 0) g_timeout = DWORD(strtoul(argv[i] + 10, nullptr, 10));
-    else args.push_back(argv[i]);
+    else if (strcmp(argv[i], "--") == 0) commands.emplace_back();
+    else commands.back().push_back(argv[i]);
   }
-  const int result = Run(args);
-  std::fflush(stdout);
+  int result = 0;
+  for (const std::vector<std::string>& command : commands) {
+    result = Run(command);
+    std::fflush(stdout);
+    if (result != 0) break;
+  }
   return result;
 }

@@ -14,6 +14,7 @@
 #include "runtime/gui/events.h"
 #include "runtime/gui/events_logic.h"
 #include "runtime/gui/window.h"
+#include "support/report_recorder.h"
 
 namespace {
 
@@ -234,12 +235,34 @@ TEST_F(Events, OtherMessagesReturnTheirNumberAndKeepTheirParameters) {
   EXPECT_EQ(kx::EventType(), 3);
 }
 
-// ---- the focus walk ----------------------------------------------------------------
+// ---- keyboard ---------------------------------------------------------------------------
 
 std::vector<Event> g_ignored;
 void PumpEvents() {
   if (int32_t e = kx::WaitWindowEvent(10)) g_ignored.emplace_back(e, kx::EventWindow());
 }
+
+TEST_F(Events, KeyboardShortcutGivesTheMenuEventWithItsNumber) {
+  kx::AddKeyboardShortcut(1, kx::ShortcutControl | 'S', 42);
+  kx::AddKeyboardShortcut(1, kx::ShortcutControl | kx::ShortcutShift | 'S', 43);
+  kx::AddKeyboardShortcut(1, kx::ShortcutControl | 'S', 44);
+  EXPECT_EQ(kx::FindWindowObject(1)->acceleratorCount, 4) << "Tab, Shift+Tab and two shortcuts";
+  ASSERT_TRUE(kxtest::Activate(window_));
+  SetFocus(window_);
+  std::vector<intptr_t> menus;
+  auto pump = [&] {
+    if (kx::WaitWindowEvent(10) == kx::EventKindMenu) menus.push_back(kx::EventMenu());
+  };
+  ASSERT_EQ(kxtest::XdoTool("key ctrl+s sleep 0.1 key ctrl+shift+s", pump), 0);
+  for (int i = 0; i < 30; ++i) pump();
+  EXPECT_EQ(menus, (std::vector<intptr_t>{44, 43})) << "the second shortcut on a key replaces the first";
+
+  kxtest::ReportRecorder recorder;
+  kx::AddKeyboardShortcut(1, 'Q', 64001);
+  EXPECT_EQ(recorder.lastText(), "The 'Event' value of AddKeyboardShortcut() has to be between 0 and 64000.");
+}
+
+// ---- the focus walk ----------------------------------------------------------------
 
 int FocusedId() { return GetDlgCtrlID(GetFocus()); }
 
