@@ -227,6 +227,16 @@ TEST_F(Events, OtherMessagesReturnTheirNumberAndKeepTheirParameters) {
   PostMessageA(window_, WM_COMMAND, MAKEWPARAM(77, 1), 0);
   EXPECT_EQ(kx::WaitWindowEvent(1000), kx::EventKindMenu) << "a keyboard shortcut";
   EXPECT_EQ(kx::EventMenu(), 77);
+  // A data event carries a heap record (its sixth word a second block),
+  // which lives until the next wait.
+  void** data = static_cast<void**>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 6 * sizeof(void*)));
+  data[5] = HeapAlloc(GetProcessHeap(), 0, 16);
+  PostMessageA(window_, kx::MessageDataObjectEvent, 7, reinterpret_cast<LPARAM>(data));
+  EXPECT_EQ(kx::WaitWindowEvent(1000), kx::EventKindDataObject);
+  EXPECT_EQ(kx::EventGadget(), 7);
+  EXPECT_EQ(kx::EventData(), data);
+  kx::WaitWindowEvent(0);
+  EXPECT_EQ(kx::EventData(), nullptr);
   PostMessageA(window_, kx::MessageTrayCallback, 3, WM_RBUTTONDBLCLK);
   int32_t event = kx::WaitWindowEvent(1000);
   if (event != kx::EventKindSysTray) event = kx::WaitWindowEvent(1000);  // first the re-post

@@ -78,9 +78,13 @@ inline void Settle(int ms = 150) { PumpEvents(ms); }
 inline void ClickAt(HWND window, int x, int y, int button = 1) {
   POINT p = {x, y};
   ClientToScreen(window, &p);
-  XdoTool("mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " click " +
-              std::to_string(button),
-          PumpOnce);
+  POINT now{};
+  GetCursorPos(&now);
+  // A --sync move waits for a movement: none when the mouse is there already.
+  const std::string move = now.x == p.x && now.y == p.y
+                               ? ""
+                               : "mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " ";
+  XdoTool(move + "click " + std::to_string(button), PumpOnce);
 }
 
 // The screen pixels of a window's client area (top row first, 0x00RRGGBB).

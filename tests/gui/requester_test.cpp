@@ -187,6 +187,21 @@ TEST_F(Requesters, SeveralFilesGiveTheFirstAndKeepTheFolderForTheRest) {
   EXPECT_GT(kx::MultiSelectionNext(), 0);
 }
 
+TEST_F(Requesters, OneFileWhereSeveralWereAllowedIsThePathAndKeepsNothing) {
+  kxtest::Background probe;
+  ASSERT_TRUE(probe.start(kxtest::ProbeLine({"filedialog", "Mehrere", "C:\\Daten\\anhang.txt"})));
+  // The default name is longer than the chosen path: its rest stays behind
+  // the path's end in the buffer and must not read as a list.
+  const std::string chosen = Text([](int32_t mark) {
+    return kx::OpenFileRequester("Mehrere", "C:\\Daten\\ein_recht_langer_name_fuer_die_vorgabe.txt", "Alle|*.*", 0,
+                                 kx::RequesterMultiSelection, mark);
+  });
+  EXPECT_EQ(probe.finish(), 0) << probe.output();
+  EXPECT_EQ(chosen, "C:\\Daten\\anhang.txt");
+  EXPECT_EQ(kx::MultiSelectionNext(), 0);
+  EXPECT_STREQ(kx::MultiSelectionFolder(), "");
+}
+
 // The folder browser's window has the system's own caption; its title text
 // stands inside it.
 constexpr const char* BrowserCaption = "Browse for Folder";
