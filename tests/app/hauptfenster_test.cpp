@@ -63,20 +63,6 @@ std::map<int, Steuerelement> Steuerelemente(HWND fenster) {
   return alle;
 }
 
-std::vector<std::pair<std::string, int>> Spalten(HWND liste) {
-  std::vector<std::pair<std::string, int>> spalten;
-  for (int i = 0;; ++i) {
-    char titel[256] = {};
-    LVCOLUMNA spalte = {};
-    spalte.mask = LVCF_TEXT | LVCF_WIDTH;
-    spalte.pszText = titel;
-    spalte.cchTextMax = sizeof titel;
-    if (!SendMessageA(liste, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&spalte))) break;
-    spalten.push_back({titel, spalte.cx});
-  }
-  return spalten;
-}
-
 class Hauptfenster_Test : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -176,28 +162,10 @@ TEST_F(Hauptfenster_Test, EveryGadgetWithItsKindPlaceAndText) {
   EXPECT_EQ(GetParent(elemente[14].handle), GetParent(elemente[41].handle));
 }
 
-TEST_F(Hauptfenster_Test, TabsListsBarsAndButtonsAreSetUp) {
-  HWND tabs = elemente[13].handle;
-  ASSERT_EQ(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
-  const char* titel[] = {"Senden", "Empfangen"};
-  for (int i = 0; i < 2; ++i) {
-    char text[64] = {};
-    TCITEMA tab = {};
-    tab.mask = TCIF_TEXT;
-    tab.pszText = text;
-    tab.cchTextMax = sizeof text;
-    SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&tab));
-    EXPECT_STREQ(text, titel[i]);
-  }
-  EXPECT_EQ(SendMessageA(tabs, TCM_GETCURSEL, 0, 0), 0);
-
-  std::vector<std::pair<std::string, int>> senden = {{"Name", 180}, {"Größe komprimiert", 110},
-                                                     {"Gesendet:", 80}, {"Geschwindigkeit", 93},
-                                                     {"Größe", 70}, {"Dauer", 70}};
-  EXPECT_EQ(Spalten(elemente[1].handle), senden);
-  std::vector<std::pair<std::string, int>> empfangen = {
-      {"Dateiname", 300}, {"Gesendet:", 100}, {"Geschwindigkeit", 100}, {"Größe", 100}};
-  EXPECT_EQ(Spalten(elemente[14].handle), empfangen);
+// Column titles and widths and the tab titles are read from outside by the
+// program test (kxprobe); here what a probe does not show.
+TEST_F(Hauptfenster_Test, ListsBarsAndButtonsAreSetUp) {
+  EXPECT_EQ(SendMessageA(elemente[13].handle, TCM_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(SendMessageA(elemente[1].handle, LVM_GETITEMCOUNT, 0, 0), 0);
   EXPECT_EQ(SendMessageA(elemente[14].handle, LVM_GETITEMCOUNT, 0, 0), 1);  // one empty row
   EXPECT_TRUE(SendMessageA(elemente[1].handle, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
