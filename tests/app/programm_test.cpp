@@ -120,11 +120,20 @@ void Datei_Waehlen(Velmora& programm, const std::string& datei) {
   ASSERT_TRUE(WarteBisZu(auswahl));
 }
 
-// Selects row 0 of the send list as a user does, with a key.
+// A real mouse click (xdotool) at (x, y) of the control.
+void Echter_Klick(HWND steuerelement, int x, int y) {
+  RECT r;
+  GetWindowRect(steuerelement, &r);
+  EXPECT_EQ(kxtest::XdoTool("mousemove " + std::to_string(r.left + x) + " " + std::to_string(r.top + y) + " click 1"),
+            0);
+}
+
+// Clicks on row 0 of the send list, as a user selects it.
 void Erste_Zeile_Markieren(HWND liste) {
-  SetForegroundWindow(GetAncestor(liste, GA_ROOT));
-  PostMessageA(liste, WM_KEYDOWN, VK_HOME, 0);
-  PostMessageA(liste, WM_KEYUP, VK_HOME, 0);
+  RECT kopf, r;
+  GetWindowRect(reinterpret_cast<HWND>(SendMessageA(liste, LVM_GETHEADER, 0, 0)), &kopf);
+  GetWindowRect(liste, &r);
+  Echter_Klick(liste, 40, kopf.bottom - r.top + 8);
   for (int i = 0; i < 300 && SendMessageA(liste, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) != 0; ++i) Sleep(10);
 }
 
@@ -189,8 +198,8 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   HWND senden = programm.Gadget(3);
   EXPECT_FALSE(IsWindowEnabled(senden));  // nothing selected
 
-  // The add button: the row with the size in column 4, the hints change.
-  Klick(hinzufuegen);
+  // The add button, clicked: the row with the size in column 4, the hints change.
+  Echter_Klick(hinzufuegen, 20, 20);
   Datei_Waehlen(programm, datei);
   for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
   ASSERT_EQ(programm.Zeilen(liste), 1);
@@ -206,11 +215,16 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   EXPECT_EQ(alt.text, "Du musst die alte Datei erst Senden, bevor du eine neue Hinzufügst");
   EXPECT_TRUE(programm.Kein("Auswahlfenster", nullptr, 300));
 
-  // A selected row enables the send button.
+  // A selected row enables the send button; a click on the list's empty
+  // area takes the selection away and the button with it.
   Erste_Zeile_Markieren(liste);
   for (int i = 0; i < 300 && !IsWindowEnabled(senden); ++i) Sleep(10);
   EXPECT_TRUE(IsWindowEnabled(senden));
   Bildschirmfoto(programm.fenster, "programm_sendeliste");
+  Echter_Klick(liste, 300, 250);
+  for (int i = 0; i < 300 && IsWindowEnabled(senden); ++i) Sleep(10);
+  EXPECT_FALSE(IsWindowEnabled(senden));
+  Erste_Zeile_Markieren(liste);
 
   // Menu "Löschen": the row stays, blank, so adding is still refused.
   programm.Menue(3);
