@@ -9,6 +9,11 @@
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "runtime/files/pack.h"
+#include "runtime/gui/gadget.h"
+#include "runtime/gui/image.h"
+#include "runtime/gui/menu.h"
+#include "runtime/gui/requester.h"
+#include "runtime/gui/window.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
 
@@ -32,6 +37,13 @@ void RuntimeStart() {
   FileLibraryStart();
   PackerStart();
   StartFtp();
+  WindowLibraryStart();
+  GadgetLibraryStart();
+  ImageLibraryStart();
+  UsePNGImageDecoder();
+  UsePNGImageEncoder();
+  MenuLibraryStart();
+  RequesterLibraryStart();
   StartThreadLibrary();
   // A fatal report or an exit from the debugger releases every library
   // first, as a normal end does.
@@ -45,6 +57,10 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  MenuLibraryEnd();
+  ImageLibraryEnd();
+  GadgetLibraryEnd();
+  WindowLibraryEnd();
   EndFtp();
   EndNetwork();
   PackerEnd();

@@ -37,6 +37,16 @@ struct DebuggerList {
   DebuggerListRelease release;  // with DebuggerListDataBlocks
 };
 
+// For libraries whose rows come one at a time from their object table: calls
+// next until it returns 0 and hands each row to the visitor (the caller has
+// started the table's iteration, which holds its lock until the end).
+using DebuggerListRowReader = int (*)(char* row, int32_t rowSize, intptr_t* object);
+inline void VisitDebuggerRows(DebuggerListRowReader next, DebuggerListVisitor visit, void* context) {
+  char row[DebuggerListRowSize + 1];
+  intptr_t object = 0;
+  while (next(row, int32_t(sizeof row), &object)) visit(context, row, object);
+}
+
 // Registers a list (start-up); the record must live for the run.
 void RegisterDebuggerList(const DebuggerList* list);
 int32_t DebuggerListCount();
