@@ -1,5 +1,5 @@
-// The window library's sizing loop: the edges an arrow key chooses, the
-// limits a size keeps, and a window sized from the keyboard.
+// The window library's sizing loop: the limits a size keeps, and a window
+// sized from the keyboard.
 #include <gtest/gtest.h>
 
 #include "gui/gui_support.h"
@@ -9,17 +9,6 @@
 #include "runtime/gui/window_sizing.h"
 
 namespace {
-
-TEST(SizingRules, ArrowKeysChooseEdgesThenCorners) {
-  EXPECT_EQ(kx::SizingEdgeForKey(0, VK_LEFT), WMSZ_LEFT);
-  EXPECT_EQ(kx::SizingEdgeForKey(0, VK_DOWN), WMSZ_BOTTOM);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_LEFT, VK_UP), WMSZ_TOPLEFT);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_RIGHT, VK_DOWN), WMSZ_BOTTOMRIGHT);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_TOP, VK_RIGHT), WMSZ_TOPRIGHT);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_BOTTOM, VK_LEFT), WMSZ_BOTTOMLEFT);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_LEFT, VK_RIGHT), WMSZ_LEFT) << "no new edge: the cursor moves instead";
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_TOPLEFT, VK_DOWN), WMSZ_TOPLEFT);
-}
 
 TEST(SizingRules, EdgesFollowTheCursorWithinTheTrackLimits) {
   MINMAXINFO limits = {};
