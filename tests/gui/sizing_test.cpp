@@ -56,4 +56,33 @@ TEST(SizingLoop, KeyboardSizingFromTheSystemMenuMovesTheChosenEdge) {
   SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, fullDrag, nullptr, 0);
 }
 
+TEST(SizingLoop, DraggingTheRightBorderWithTheMouseMovesIt) {
+  BOOL fullDrag = FALSE;
+  SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &fullDrag, 0);
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+  HWND window = reinterpret_cast<HWND>(
+      kx::OpenWindow(1, 100, 100, 300, 200, "Ziehen", WS_SYSMENU | WS_CAPTION | WS_SIZEBOX));
+  ASSERT_TRUE(kxtest::Activate(window));
+  RECT before;
+  GetWindowRect(window, &before);
+  const int x = before.right - 2, y = (before.top + before.bottom) / 2;
+  auto pump = [] { kx::WaitWindowEvent(10); };
+  ASSERT_EQ(kxtest::XdoTool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.2 mousedown 1 " +
+                                "sleep 0.2 mousemove " + std::to_string(x + 25) + " " + std::to_string(y) +
+                                " sleep 0.2 mousemove " + std::to_string(x + 50) + " " + std::to_string(y) +
+                                " sleep 0.2 mouseup 1",
+                            pump),
+            0);
+  for (int i = 0; i < 20; ++i) pump();
+  RECT after;
+  GetWindowRect(window, &after);
+  EXPECT_EQ(kx::CurrentSizingState()->window, window) << "the library's own loop did the sizing";
+  EXPECT_EQ(kx::CurrentSizingState()->edge, WMSZ_RIGHT);
+  EXPECT_EQ(kx::CurrentSizingState()->active, 0) << "the button's release ends the loop";
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.right, x + 50 + 2) << "the right edge follows the cursor (2 pixels beyond it)";
+  kx::CloseWindow(1);
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, fullDrag, nullptr, 0);
+}
+
 }  // namespace
