@@ -78,6 +78,10 @@ velmora_wine_prefix() {
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d"
+# The program's texts are Windows-1252 bytes (the build writes its literals
+# so); Wine takes its ANSI code page from the Unix locale, and C.UTF-8 gives
+# en-US with code page 1252 whatever locale the caller has.
+export LC_ALL=C.UTF-8
 # A display only where one was set up (GUI tests); console programs need none.
 : "${DISPLAY:=}"
 export DISPLAY

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "runtime/core/scoped.h"
 #include "runtime/debugger/checks.h"
 
 namespace kx {
@@ -178,12 +179,9 @@ void* AllocateObject(ObjectTable* table, intptr_t number) {
     LeaveCriticalSection(&table->lock);
     return RecordOf(header);
   }
-  EnterCriticalSection(&table->lock);
+  ScopedLock lock(&table->lock);
   while (number >= table->capacity) {
-    if (!AddBlock(table)) {
-      LeaveCriticalSection(&table->lock);
-      return nullptr;
-    }
+    if (!AddBlock(table)) return nullptr;
   }
   void* slot = Slot(table, number);
   // Only an object that still holds the number is released: the release
@@ -191,7 +189,6 @@ void* AllocateObject(ObjectTable* table, intptr_t number) {
   // number would be a no-op at best.
   if (table->release && InUse(slot)) table->release(number);
   std::memset(slot, 0, table->entrySize);
-  LeaveCriticalSection(&table->lock);
   return slot;
 }
 
@@ -220,10 +217,8 @@ void* IsObject(ObjectTable* table, intptr_t object) {
     return InUse(slot) ? slot : nullptr;
   }
   if (uintptr_t(object) < LowestAddress) return nullptr;
-  EnterCriticalSection(&table->lock);
-  bool found = IsLinked(table, HeaderOf(object));
-  LeaveCriticalSection(&table->lock);
-  return found ? reinterpret_cast<void*>(object) : nullptr;
+  ScopedLock lock(&table->lock);
+  return IsLinked(table, HeaderOf(object)) ? reinterpret_cast<void*>(object) : nullptr;
 }
 
 void FreeObject(ObjectTable* table, intptr_t object) {
@@ -234,11 +229,8 @@ void FreeObject(ObjectTable* table, intptr_t object) {
   }
   if (uintptr_t(object) < LowestAddress) return;
   DynamicHeader* header = HeaderOf(object);
-  EnterCriticalSection(&table->lock);
-  if (!IsLinked(table, header)) {
-    LeaveCriticalSection(&table->lock);
-    return;
-  }
+  ScopedLock lock(&table->lock);
+  if (!IsLinked(table, header)) return;
   // An iteration that is about to visit this record moves on to the next one.
   if (table->iterationDynamic == header) table->iterationDynamic = header->newer;
   if (header->newer) header->newer->older = header->older;
@@ -250,7 +242,6 @@ void FreeObject(ObjectTable* table, intptr_t object) {
   header->newer = nullptr;
   header->older = table->spare;
   table->spare = header;
-  LeaveCriticalSection(&table->lock);
 }
 
 void BeginObjectIteration(ObjectTable* table) {

@@ -41,7 +41,7 @@ void FreeEventPart(void* part) {
 
 void InitEventPart(void* part) { static_cast<EventRecord*>(part)->window = -1; }
 
-bool IsRunningWindow(intptr_t number) { return number != -1; }
+bool IsRuntimeWindow(intptr_t number) { return number != -1; }
 
 // Gadget dispatch of a parent message; false when no gadget kind took it.
 bool DispatchToGadget(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -228,7 +228,7 @@ LRESULT CALLBACK RuntimeWindowProcedure(HWND window, UINT message, WPARAM wParam
   if (SizingLoopMessage(window, message, wParam, lParam, &result)) return result;
 
   const intptr_t number = WindowNumberOf(window);
-  WindowObject* w = IsRunningWindow(number) ? FindWindowObject(number) : nullptr;
+  WindowObject* w = IsRuntimeWindow(number) ? FindWindowObject(number) : nullptr;
   EventRecord* e = CurrentEventRecord();
   if (WindowCallback callback = (w && w->callback) ? w->callback : e->threadCallback) {
     const LRESULT answer = callback(window, message, wParam, lParam);
@@ -241,7 +241,7 @@ LRESULT CALLBACK RuntimeWindowProcedure(HWND window, UINT message, WPARAM wParam
   switch (message) {
     case WM_CLOSE:
     case WM_MOVE:
-      if (IsRunningWindow(number)) QueueWindowEvent(int32_t(message), number);
+      if (IsRuntimeWindow(number)) QueueWindowEvent(int32_t(message), number);
       return 0;
 
     case WM_SIZE: {
@@ -259,7 +259,7 @@ LRESULT CALLBACK RuntimeWindowProcedure(HWND window, UINT message, WPARAM wParam
         useDefault = true;
         break;
       }
-      if (IsRunningWindow(number)) QueueWindowEvent(EventKindActivate, number);
+      if (IsRuntimeWindow(number)) QueueWindowEvent(EventKindActivate, number);
       return 1;
 
     case WM_ERASEBKGND:
@@ -273,7 +273,7 @@ LRESULT CALLBACK RuntimeWindowProcedure(HWND window, UINT message, WPARAM wParam
       } else {
         result = DefWindowProcA(window, message, wParam, lParam);
       }
-      if (IsRunningWindow(number)) QueueWindowEvent(EventKindRepaint, number);
+      if (IsRuntimeWindow(number)) QueueWindowEvent(EventKindRepaint, number);
       return result;
 
     case WM_SYSCOLORCHANGE:

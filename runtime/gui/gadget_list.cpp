@@ -7,6 +7,7 @@
 // directions, so that each array has exactly one owner.
 #include "runtime/gui/gadget_list.h"
 
+#include <cinttypes>
 #include <cstdio>
 
 #include "runtime/core/objects.h"
@@ -62,7 +63,7 @@ LRESULT CALLBACK GadgetListWindowProcedure(HWND window, UINT message, WPARAM wPa
 }  // namespace
 
 void GadgetStackPropertyName(char* name, int32_t size) {
-  snprintf(name, size_t(size), "KX_GadgetStack_%i", int(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr))));
+  snprintf(name, size_t(size), "KX_GadgetStack_%" PRIdPTR, reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr)));
 }
 
 void GadgetListStart() {

@@ -89,7 +89,8 @@ const DebuggerList g_windowList = {sizeof(DebuggerList), DebuggerListRows | Debu
 ObjectTable* WindowTable() { return g_windowTable; }
 
 void WindowClassName(intptr_t window, char* name, int32_t size) {
-  snprintf(name, size_t(size), "WindowClass_%d", int(window));
+  // A dynamic window's identity is pointer-sized: formatted whole.
+  snprintf(name, size_t(size), "WindowClass_%" PRIdPTR, window);
 }
 
 void WindowLibraryStart() {
@@ -124,7 +125,7 @@ intptr_t OpenWindow(intptr_t window, int32_t x, int32_t y, int32_t innerWidth, i
   if (!w) return 0;
   const intptr_t number = window == DynamicNumber ? DynamicIdentity(g_windowTable, w) : window;
 
-  char className[32];
+  char className[48];
   WindowClassName(number, className, sizeof className);
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA windowClass = {};
@@ -184,7 +185,7 @@ void CloseWindow(intptr_t window) {
     SendMessageA(w->mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(handle), 0);
   } else {
     native.destroyWindow(handle);
-    char className[32];
+    char className[48];
     WindowClassName(window, className, sizeof className);
     native.unregisterClass(className, GetModuleHandleA(nullptr));
   }

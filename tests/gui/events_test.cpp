@@ -12,7 +12,6 @@
 #include "gui/gui_support.h"
 #include "runtime/core/objects.h"
 #include "runtime/gui/events.h"
-#include "runtime/gui/events_logic.h"
 #include "runtime/gui/window.h"
 #include "support/report_recorder.h"
 
@@ -278,16 +277,6 @@ int FocusedId() { return GetDlgCtrlID(GetFocus()); }
 
 bool PressKeys(const std::string& keys) {
   return kxtest::XdoTool("key " + keys, PumpEvents) == 0 && (PumpEvents(), true);
-}
-
-TEST(FocusWalk, ChoiceWrapsBothWays) {
-  EXPECT_EQ(kx::NextFocusIndex(3, 0, true), 1);
-  EXPECT_EQ(kx::NextFocusIndex(3, 2, true), 0);
-  EXPECT_EQ(kx::NextFocusIndex(3, -1, true), 0);
-  EXPECT_EQ(kx::NextFocusIndex(3, 0, false), 2);
-  EXPECT_EQ(kx::NextFocusIndex(3, -1, false), 2);
-  EXPECT_EQ(kx::NextFocusIndex(3, 2, false), 1);
-  EXPECT_EQ(kx::NextFocusIndex(0, -1, true), -1);
 }
 
 TEST_F(Events, TabAndShiftTabMoveTheFocusThroughTabStopsAndWrap) {

@@ -3,6 +3,7 @@
 // thread works on another window's list.
 #include <gtest/gtest.h>
 
+#include <cinttypes>
 #include <cstdio>
 
 #include "gui/gui_support.h"
@@ -34,7 +35,7 @@ TEST_F(GadgetLists, OpeningAWindowMakesItTheListUnlessAskedNotTo) {
   kx::OpenWindow(2, 0, 0, 100, 100, "zwei", Flags | kx::WindowNoGadgetList);
   EXPECT_EQ(kx::CurrentGadgetList(), first);
   char name[48];
-  snprintf(name, sizeof name, "KX_GadgetStack_%i", int(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr))));
+  snprintf(name, sizeof name, "KX_GadgetStack_%" PRIdPTR, reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr)));
   EXPECT_NE(GetPropA(first, name), nullptr) << "the window keeps its saved state";
   EXPECT_EQ(GetPropA(kx::WindowID(2), name), nullptr);
 }

@@ -27,33 +27,19 @@ std::string Text(const std::function<char*(int32_t)>& command) {
 
 // ---- the dialogs' rules -------------------------------------------------------------
 
-TEST(RequesterRules, PatternListDefaultFileAndFolderStart) {
-  char filter[64];
-  const int32_t used = kx::FilterList("Text|*.txt|Alle|*.*", filter, sizeof filter);
-  EXPECT_EQ(std::string(filter, size_t(used)), std::string("Text\0*.txt\0Alle\0*.*\0\0", 21));
-  EXPECT_EQ(kx::FilterList(nullptr, filter, sizeof filter), 2);
-
+// What the real dialogs below do not show: names that are no file names, a
+// default that names only a folder, an initial path cut to 259 characters.
+TEST(RequesterRules, InvalidNamesFolderDefaultsAndLongInitialPaths) {
   char folder[MAX_PATH], name[MAX_PATH];
-  kx::SplitDefaultFile("C:\\Daten\\bericht.txt", folder, MAX_PATH, name, MAX_PATH);
-  EXPECT_STREQ(folder, "C:\\Daten");
-  EXPECT_STREQ(name, "bericht.txt");
-  kx::SplitDefaultFile("*.txt", folder, MAX_PATH, name, MAX_PATH);
-  EXPECT_STREQ(folder, "");
-  EXPECT_STREQ(name, "") << "a pattern is no file name";
   kx::SplitDefaultFile("C:\\Daten\\", folder, MAX_PATH, name, MAX_PATH);
   EXPECT_STREQ(folder, "C:\\Daten");
   EXPECT_STREQ(name, "");
-  for (const char* bad : {"a\"b", "a:b", "a<b", "a>b", "a?b", "a|b", "a/b", "a\tb"}) {
+  for (const char* bad : {"a\"b", "a:b", "a<b", "a>b", "a?b", "a|b", "a/b", "a\tb", ""}) {
     EXPECT_FALSE(kx::IsValidFileName(bad)) << bad;
   }
   EXPECT_TRUE(kx::IsValidFileName("Übersicht (1).txt"));
-
   char start[MAX_PATH];
-  kx::FolderBrowserStart("C:\\Daten\\", start, MAX_PATH);
-  EXPECT_STREQ(start, "C:\\Daten");
-  kx::FolderBrowserStart("C:\\", start, MAX_PATH);
-  EXPECT_STREQ(start, "C:\\") << "a drive root keeps its backslash";
-  const std::string longPath = "C:\\" + std::string(300, 'x');
+  const std::string longPath = "C:\\" + std::string(300, 'x') + "\\";
   kx::FolderBrowserStart(longPath.c_str(), start, MAX_PATH);
   EXPECT_EQ(strlen(start), 259u);
 }

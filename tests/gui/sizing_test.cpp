@@ -1,5 +1,5 @@
-// The window library's sizing loop: the edges an arrow key chooses, the
-// limits a size keeps, and a window sized from the keyboard.
+// The window library's sizing loop: the limits a size keeps, and a window
+// sized from the keyboard.
 #include <gtest/gtest.h>
 
 #include "gui/gui_support.h"
@@ -9,17 +9,6 @@
 #include "runtime/gui/window_sizing.h"
 
 namespace {
-
-TEST(SizingRules, ArrowKeysChooseEdgesThenCorners) {
-  EXPECT_EQ(kx::SizingEdgeForKey(0, VK_LEFT), WMSZ_LEFT);
-  EXPECT_EQ(kx::SizingEdgeForKey(0, VK_DOWN), WMSZ_BOTTOM);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_LEFT, VK_UP), WMSZ_TOPLEFT);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_RIGHT, VK_DOWN), WMSZ_BOTTOMRIGHT);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_TOP, VK_RIGHT), WMSZ_TOPRIGHT);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_BOTTOM, VK_LEFT), WMSZ_BOTTOMLEFT);
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_LEFT, VK_RIGHT), WMSZ_LEFT) << "no new edge: the cursor moves instead";
-  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_TOPLEFT, VK_DOWN), WMSZ_TOPLEFT);
-}
 
 TEST(SizingRules, EdgesFollowTheCursorWithinTheTrackLimits) {
   MINMAXINFO limits = {};
@@ -63,6 +52,35 @@ TEST(SizingLoop, KeyboardSizingFromTheSystemMenuMovesTheChosenEdge) {
   EXPECT_EQ(after.left, before.left);
   EXPECT_EQ(after.right, before.right + 20) << "the right edge, moved twice by 10 pixels";
   EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+  kx::CloseWindow(1);
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, fullDrag, nullptr, 0);
+}
+
+TEST(SizingLoop, DraggingTheRightBorderWithTheMouseMovesIt) {
+  BOOL fullDrag = FALSE;
+  SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &fullDrag, 0);
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+  HWND window = reinterpret_cast<HWND>(
+      kx::OpenWindow(1, 100, 100, 300, 200, "Ziehen", WS_SYSMENU | WS_CAPTION | WS_SIZEBOX));
+  ASSERT_TRUE(kxtest::Activate(window));
+  RECT before;
+  GetWindowRect(window, &before);
+  const int x = before.right - 2, y = (before.top + before.bottom) / 2;
+  auto pump = [] { kx::WaitWindowEvent(10); };
+  ASSERT_EQ(kxtest::XdoTool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.2 mousedown 1 " +
+                                "sleep 0.2 mousemove " + std::to_string(x + 25) + " " + std::to_string(y) +
+                                " sleep 0.2 mousemove " + std::to_string(x + 50) + " " + std::to_string(y) +
+                                " sleep 0.2 mouseup 1",
+                            pump),
+            0);
+  for (int i = 0; i < 20; ++i) pump();
+  RECT after;
+  GetWindowRect(window, &after);
+  EXPECT_EQ(kx::CurrentSizingState()->window, window) << "the library's own loop did the sizing";
+  EXPECT_EQ(kx::CurrentSizingState()->edge, WMSZ_RIGHT);
+  EXPECT_EQ(kx::CurrentSizingState()->active, 0) << "the button's release ends the loop";
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.right, x + 50 + 2) << "the right edge follows the cursor (2 pixels beyond it)";
   kx::CloseWindow(1);
   SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, fullDrag, nullptr, 0);
 }

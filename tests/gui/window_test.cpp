@@ -67,6 +67,7 @@ TEST(WindowOpen, DynamicWindowIsNamedByItsIdentity) {
   EXPECT_EQ(TitleOf(window), "eins");
   EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(window, "KX_WindowID")), first + 1);
   EXPECT_EQ(kx::WindowNumberOf(window), first);
+  EXPECT_EQ(ClassOf(window), "WindowClass_" + std::to_string(first)) << "the whole identity names the class";
   kx::CloseWindow(first);
   kx::CloseWindow(second);
   EXPECT_EQ(kx::FindWindowObject(first), nullptr);
