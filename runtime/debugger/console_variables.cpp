@@ -306,7 +306,7 @@ void History(FILE* out, const std::string& argument) {
       fprintf(out, "\n\n");
     }
   }
-  if (!variables) fprintf(out, "\n\n");
+  if (!variables || record->depth == 0) fprintf(out, "\n\n");
 }
 
 void DebugExpression(FILE* out, const std::string& expression) {

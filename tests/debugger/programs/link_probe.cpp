@@ -2,7 +2,8 @@
 // link tests: its own symbol tables, line hooks before every line,
 // procedure hooks and debug output.  The first argument picks what it does
 // besides its usual lines: "error", "fatal", "warning", "lists", "loop",
-// "env", "bench".
+// "env", "bench", "errors2".  KX_PROBE_INSTALL names the install path (the
+// console's settings file lies under it).
 //
 // probe.kx (file 0)                       inc.kx (file 1)
 //   1  Debug "probe"                         1  Procedure Inner(Text$)
@@ -22,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -124,6 +126,9 @@ int32_t Worker(int32_t) {
 void Scenario() {
   if (g_scenario == "error") {
     kx::ReportLibraryError(&kx::ThreadLibrary, "InvalidThread");
+  } else if (g_scenario == "errors2") {
+    kx::ReportLibraryError(&kx::ThreadLibrary, "InvalidThread");
+    kx::ReportError("NullLength");
   } else if (g_scenario == "fatal") {
     kx::ReportRuntimeError(kx::ReportKindFatal, 1);
   } else if (g_scenario == "warning") {
@@ -191,6 +196,7 @@ int main(int argc, char** argv) {
   kx::AssignString(&Name, "Velmora");
   kx::AssignString(&Verbindung.ip, "127.0.0.1");
   kx::SetDebugSymbols(&Symbols);
+  if (const char* install = getenv("KX_PROBE_INSTALL")) kx::SetInstallPath(install);
   kx::RuntimeStart();
   int code = Program();
   kx::RuntimeEnd();
