@@ -204,7 +204,6 @@ void ConsoleStart() {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   if (output == nullptr || output == INVALID_HANDLE_VALUE) {
     if (AllocConsole()) {
-      SetConsoleTitleA("Korvex Console Debugger (press Ctrl+C to stop program)");
       COORD size = {80, 500};
       SetConsoleScreenBufferSize(GetStdHandle(STD_OUTPUT_HANDLE), size);
       freopen("CONOUT$", "w", stdout);
@@ -212,6 +211,7 @@ void ConsoleStart() {
       freopen("CONIN$", "r", stdin);
     }
   }
+  SetConsoleTitleA("Korvex Console Debugger (press Ctrl+C to stop program)");
   setvbuf(stdout, nullptr, _IONBF, 0);
   setvbuf(stderr, nullptr, _IONBF, 0);
   console::InstallConsole();

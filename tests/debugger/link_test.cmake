@@ -13,4 +13,4 @@ add_test(NAME debugger_console_tmux
 set_tests_properties(debugger_console_tmux PROPERTIES
   LABELS debugger
   ENVIRONMENT "${KX_TEST_ENVIRONMENT}"
-  TIMEOUT 300)
+  TIMEOUT 120)
