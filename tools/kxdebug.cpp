@@ -337,6 +337,7 @@ void Show(const MessageHeader& h, const std::vector<char>& data) {
     case SendAssignment: {
       const char* what = h.type == SendEvaluation ? "eval" : "set";
       std::string value;
+      int32_t fields = 0;
       Reader rest{data};
       switch (h.value1) {
         case ResultInteger: {
@@ -355,18 +356,12 @@ void Show(const MessageHeader& h, const std::vector<char>& data) {
           rest.at = 8;
           break;
         }
-        case ResultStructure: value = "structure"; break;
+        case ResultStructure: value = "structure"; fields = rest.Int32(); break;
         default: value = "\"" + rest.Text() + "\""; break;
       }
       if (h.value1 == ResultError) value = "error " + value;
       Print("[%s] kind %d: %s\n", what, h.value1, value.c_str());
-      if (h.value1 == ResultStructure) {
-        // Fields until the copy of the request's text (whose kind byte is
-        // printable): rows start with a type code below 0x20 or with bit 7.
-        while (rest.More() && (uint8_t(data[rest.at]) < 0x20 || (uint8_t(data[rest.at]) & 0x80))) {
-          PrintVariableRows(rest, 1);
-        }
-      }
+      PrintVariableRows(rest, fields);
       break;
     }
     default: Print("[message] type %d, %d bytes, %d, %d\n", h.type, h.length, h.value1, h.value2); break;

@@ -114,6 +114,10 @@ constexpr int32_t RequestWarningMode = 34;    // v1 mode
 
 // ---- layouts this runtime defines ----------------------------------------------
 //
+// Evaluation and assignment answers: the result (kind 2 a 64-bit integer,
+//   3 a double, 4 the text, 0 the error text, 5 a 32-bit count of variable
+//   rows, then the rows of the structure's fields), then a copy of the
+//   request's data.
 // Variable row (SendVariables, and a structure result of kind 5):
 //   kind code (1 byte: type code, bit 7 a pointer), scope code (1 byte:
 //   0 global, 1 local, 2 static, 3 shared), depth (1 byte: 0 for a variable,
