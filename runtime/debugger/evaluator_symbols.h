@@ -3,6 +3,8 @@
 // global arrays and lists, and the program's constants and labels.  The build
 // stores them in the program's data; the records an array or a list variable
 // holds at run time are defined here too, because the debugger reads them.
+// The structure pointer of a global variable (GlobalVariable::structure)
+// and the procedure tables (ProcedureEntry::symbols) are of these kinds.
 #pragma once
 
 #include <cstdint>

@@ -155,11 +155,20 @@ uint32_t ReadUtf8(const char* s, int32_t& p) {
   return c;
 }
 
+// A character beyond Latin-1 in the ANSI code page ("?" when it has none).
+char AnsiCharacter(uint32_t code) {
+  if (code <= 0xFF) return char(code);
+  wchar_t wide = wchar_t(code);
+  char ansi = '?';
+  WideCharToMultiByte(CP_ACP, 0, &wide, 1, &ansi, 1, nullptr, nullptr);
+  return ansi;
+}
+
 void ReadCharacter(State& state) {
   const char* s = state.input;
   int32_t p = state.position + 1;
   uint64_t value = 0;
-  while (s[p] && s[p] != '\'') value = (value << 8) | (ReadUtf8(s, p) & 0xFF);
+  while (s[p] && s[p] != '\'') value = (value << 8) | static_cast<unsigned char>(AnsiCharacter(ReadUtf8(s, p)));
   if (s[p] != '\'') {
     Fail(state, "TokenCharacter");
     return Failed(state);
@@ -184,14 +193,7 @@ int32_t FromUtf8(const char* in, int32_t length, char* out) {
     int32_t before = p;
     uint32_t code = ReadUtf8(in, p);
     if (p == before + 1 || p > length || code < 0x80) return -1;   // not a sequence
-    if (code <= 0xFF) {
-      out[n++] = char(code);
-    } else {
-      wchar_t wide = wchar_t(code);
-      char ansi = '?';
-      WideCharToMultiByte(CP_ACP, 0, &wide, 1, &ansi, 1, nullptr, nullptr);
-      out[n++] = ansi;
-    }
+    out[n++] = AnsiCharacter(code);
   }
   return n;
 }
