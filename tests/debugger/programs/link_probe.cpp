@@ -31,6 +31,7 @@
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
 #include "runtime/debugger/evaluator_symbols.h"
+#include "runtime/debugger/lists.h"
 #include "runtime/files/file.h"
 #include "runtime/runtime.h"
 
@@ -119,6 +120,27 @@ void Outer(int32_t n) {
   kx::DebuggerProcedureLeave();
 }
 
+// A library list of the probe's own, registered while the link is on: two
+// rows, a detail text and a data block per object.
+void ProbeWalk(kx::DebuggerListVisitor visit, void* context) {
+  visit(context, "eins\t1", 1);
+  visit(context, "zwei\t2", 2);
+}
+void ProbeDetail(intptr_t object, char* text, int32_t size) {
+  snprintf(text, size_t(size), "Probe object %d", int(object));
+}
+void* ProbeData(intptr_t object, int32_t* size) {
+  *size = 16;
+  char* block = static_cast<char*>(malloc(16));
+  memset(block, int(object), 16);
+  return block;
+}
+void ProbeRelease(void* data) { free(data); }
+const kx::DebuggerList ProbeList = {sizeof(kx::DebuggerList),
+                                    kx::DebuggerListRows | kx::DebuggerListDetails | kx::DebuggerListDataBlocks,
+                                    "KX_LIBRARY_Probe", "Probe", "Name\t100\tNumber\t50", ProbeWalk, ProbeDetail,
+                                    ProbeData, ProbeRelease};
+
 int32_t Worker(int32_t) {
   for (;;) Sleep(50);
 }
@@ -148,6 +170,7 @@ void Scenario() {
   } else if (g_scenario == "lists") {
     kx::StartThread(Worker, 0);
     kx::NewFile(7, "probe-list.txt");
+    kx::RegisterDebuggerList(&ProbeList);
   }
 }
 
