@@ -503,7 +503,7 @@ void Fuzz(int count, unsigned seed) {
   const int32_t known[] = {0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
                            23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34};
   for (int i = 0; i < count; ++i) {
-    int kind = random() % 6;
+    int kind = random() % 7;
     int32_t type = known[random() % (sizeof known / sizeof known[0])];
     std::vector<char> data(size_t(random() % 12));
     for (char& c : data) c = char(random());
@@ -514,6 +514,11 @@ void Fuzz(int count, unsigned seed) {
       case 2: Send(type, v1, v2, {}, -1 - random() % 1000); break;           // negative length, no data
       case 3: Send(type, v1, v2, {}, MaxDataLength + 1 + random() % 1000); break;  // too long to be a message
       case 4: Send(type, v1, v2, data); break;                               // short or unterminated data
+      case 5: {  // a length below the bytes that follow: the rest reads as zero headers (stop requests)
+        std::vector<char> zeros(size_t(random() % 8) + 20 * size_t(1 + random() % 3), 0);
+        Send(type, v1, v2, zeros, int32_t(zeros.size() % 20));
+        break;
+      }
       default: {                                                             // huge counts and indexes
         int32_t huge[] = {0x7FFFFFFF, int32_t(0x80000000), -1, 1000000};
         if (type == 3) v1 = 3;   // the breakpoint list is cleared, not filled with noise
