@@ -260,7 +260,7 @@ void Show(const MessageHeader& h, const std::vector<char>& data) {
     }
     case SendWatchList: {
       Print("[watch] %d\n", h.value1);
-      for (int32_t i = 0; i < h.value1 && r.More(); ++i) {
+      for (int32_t i = 0; i < h.value1 && i < 50 && r.More(); ++i) {   // long lists by their count only
         int32_t id = r.Int32();
         int32_t procedure = r.Int32();
         uint8_t state = r.Byte();
@@ -534,7 +534,7 @@ void Help() {
   Print(
       "commands: run | stop | step [n] | over | out | wait | break add|remove LINE[,FILE] | break clear [FILE]\n"
       "  where | eval EXPR | set TARGET=VALUE | vars | locals [LEVEL] | struct EXPR | arrays | array NAME[,RANGES]\n"
-      "  lists | list NAME[,RANGE|all] | watch [add EXPR [PROCEDURE] | remove ID]\n"
+      "  lists | list NAME[,RANGE|all] | watch [add EXPR [PROCEDURE] | fill COUNT EXPR | remove ID]\n"
       "  libs | rows LIST [OBJECT] | detail LIST OBJECT | data LIST OBJECT\n"
       "  profile on|off|reset|show | names | counts | resetcounts [INDEX]\n"
       "  regs | regset INDEX VALUE | hex 0|1 | warnings 0|1|2 | mem START END | mem START +LENGTH\n"
@@ -610,6 +610,14 @@ bool Command(std::string line) {
       int before = Count(SendWatchList) + Count(SendWatchError);
       Send(RequestWatchAdd, procedure, 0, TextBytes(expression));
       WaitFor([&] { return Count(SendWatchList) + Count(SendWatchError) > before; });
+    } else if (rest.compare(0, 5, "fill ") == 0) {
+      // "watch fill N EXPR": N items at once, without waiting in between.
+      int count = atoi(rest.c_str() + 5);
+      size_t blank = rest.find(' ', 5);
+      std::string expression = blank == std::string::npos ? "" : rest.substr(blank + 1);
+      int before = Count(SendWatchList) + Count(SendWatchError);
+      for (int k = 0; k < count; ++k) Send(RequestWatchAdd, -1, 0, TextBytes(expression));
+      WaitFor([&] { return Count(SendWatchList) + Count(SendWatchError) >= before + count; });
     } else if (rest.compare(0, 7, "remove ") == 0) {
       Ask(SendWatchList, RequestWatchRemove, atoi(rest.c_str() + 7));
     } else {

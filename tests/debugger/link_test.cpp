@@ -224,6 +224,15 @@ TEST(Link, EvaluateAndSetGlobalsLocalsAndStructureFields) {
   EXPECT_TRUE(s.Has("[debug] 96\n[debug] Korvex\n[debug] 9\n")) << s.output;
 }
 
+TEST(Link, TheWatchListHoldsAThousandItems) {
+  Session s = Debug("", "", "watch fill 1001 Zahl\nwatch remove -1\nrun\n");
+  EXPECT_EQ(s.exitCode, 0) << s.output;
+  EXPECT_TRUE(s.Has("[watch] 1000\n")) << s.output;
+  EXPECT_FALSE(s.Has("[watch] 1001\n")) << s.output;
+  EXPECT_TRUE(s.Has("[watch error] The watchlist is too big (1000 items), please remove variables.\n")) << s.output;
+  EXPECT_TRUE(s.Has("> watch remove -1\n[watch] 0\n")) << s.output;
+}
+
 TEST(Link, LibraryListsWithTheirRows) {
   Session s = Debug("", "lists", "break add 9\nrun\nwait\nlibs\nrows 0 7\nrows 1\nrows 4\ndetail 4 2\ndata 4 1\nrun\n");
   EXPECT_EQ(s.exitCode, 0) << s.output;
