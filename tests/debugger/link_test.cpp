@@ -173,7 +173,7 @@ TEST(Link, AnErrorReportArrivesWithItsLineAndText) {
 
 TEST(Link, CallStackRegistersAndMemory) {
   Session s = Debug("", "",
-                    "break add 2,1\nrun\nwait\nwhere\nregs\nmem 0 +16\nmem nothing 4\nmem @Zahl +4\nmem @Zahl @Zahl+2\nhex 1\nrun\n");
+                    "break add 2,1\nrun\nwait\nwhere\nregs\nregset 0 291\nregs\nmem 0 +16\nmem nothing 4\nmem @Zahl +4\nmem @Zahl @Zahl+2\nhex 1\nrun\n");
   EXPECT_EQ(s.exitCode, 0) << s.output;
   EXPECT_TRUE(s.Has("[stack] depth 2 at inc.kx:2\n  probe.kx:3 Outer(3)\n  probe.kx:11 Inner(\"abc\")\n"))
       << s.output;
@@ -181,6 +181,8 @@ TEST(Link, CallStackRegistersAndMemory) {
                                        : "[register names] EAX EDX EBX ECX ESI EDI EBP ESP FLAGS\n"))
       << s.output;
   EXPECT_TRUE(s.Has("; File: inc.kx (Line: 2)\n")) << s.output;
+  EXPECT_TRUE(s.Has("> regs\n[register names]")) << s.output;
+  EXPECT_TRUE(s.Has("[registers] 123 ")) << s.output;   // the first register, as set
   EXPECT_TRUE(s.Has("[memory] unreadable at $0\n")) << s.output;
   EXPECT_TRUE(s.Has("[memory] error: An integer expression is expected as start address.\n")) << s.output;
   EXPECT_TRUE(s.Has(": 05 00 00 00 \n")) << s.output;
