@@ -29,7 +29,12 @@ constexpr int32_t MaxQueued = 100;
 // Watched items at most.
 constexpr int32_t MaxWatched = 1000;
 
-// Environment variables of the start (removed from the environment once read).
+// Environment variables of the start (removed from the environment once read):
+//   KX_DEBUGGER_Communication  "NamedPipes|<pipe the program writes>|<pipe it reads>"
+//                              or "Pipes|<front-end process id>|<write handle>|<read handle>"
+//                              (the handles are the front-end's, duplicated by the program)
+//   KX_DEBUGGER_Options        "<unicode>|<CallOnStart>|<CallOnEnd>", each 0 or 1
+//   KX_DEBUGGER_KillMutex      a mutex the front-end owns; releasing it ends the program
 constexpr const char* CommunicationVariable = "KX_DEBUGGER_Communication";
 constexpr const char* OptionsVariable = "KX_DEBUGGER_Options";
 constexpr const char* KillMutexVariable = "KX_DEBUGGER_KillMutex";
