@@ -14,3 +14,4 @@ set_tests_properties(debugger_console_tmux PROPERTIES
   LABELS debugger
   ENVIRONMENT "${KX_TEST_ENVIRONMENT}"
   TIMEOUT 120)
+set_tests_properties(${test_name} PROPERTIES TIMEOUT 120)
