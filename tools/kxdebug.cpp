@@ -260,7 +260,7 @@ void Show(const MessageHeader& h, const std::vector<char>& data) {
     }
     case SendWatchList: {
       Print("[watch] %d\n", h.value1);
-      for (int32_t i = 0; i < h.value1 && r.More(); ++i) {
+      for (int32_t i = 0; i < h.value1 && i < 50 && r.More(); ++i) {   // long lists by their count only
         int32_t id = r.Int32();
         int32_t procedure = r.Int32();
         uint8_t state = r.Byte();
@@ -337,6 +337,7 @@ void Show(const MessageHeader& h, const std::vector<char>& data) {
     case SendAssignment: {
       const char* what = h.type == SendEvaluation ? "eval" : "set";
       std::string value;
+      int32_t fields = 0;
       Reader rest{data};
       switch (h.value1) {
         case ResultInteger: {
@@ -355,18 +356,12 @@ void Show(const MessageHeader& h, const std::vector<char>& data) {
           rest.at = 8;
           break;
         }
-        case ResultStructure: value = "structure"; break;
+        case ResultStructure: value = "structure"; fields = rest.Int32(); break;
         default: value = "\"" + rest.Text() + "\""; break;
       }
       if (h.value1 == ResultError) value = "error " + value;
       Print("[%s] kind %d: %s\n", what, h.value1, value.c_str());
-      if (h.value1 == ResultStructure) {
-        // Fields until the copy of the request's text (whose kind byte is
-        // printable): rows start with a type code below 0x20 or with bit 7.
-        while (rest.More() && (uint8_t(data[rest.at]) < 0x20 || (uint8_t(data[rest.at]) & 0x80))) {
-          PrintVariableRows(rest, 1);
-        }
-      }
+      PrintVariableRows(rest, fields);
       break;
     }
     default: Print("[message] type %d, %d bytes, %d, %d\n", h.type, h.length, h.value1, h.value2); break;
@@ -508,7 +503,7 @@ void Fuzz(int count, unsigned seed) {
   const int32_t known[] = {0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
                            23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34};
   for (int i = 0; i < count; ++i) {
-    int kind = random() % 6;
+    int kind = random() % 7;
     int32_t type = known[random() % (sizeof known / sizeof known[0])];
     std::vector<char> data(size_t(random() % 12));
     for (char& c : data) c = char(random());
@@ -519,6 +514,11 @@ void Fuzz(int count, unsigned seed) {
       case 2: Send(type, v1, v2, {}, -1 - random() % 1000); break;           // negative length, no data
       case 3: Send(type, v1, v2, {}, MaxDataLength + 1 + random() % 1000); break;  // too long to be a message
       case 4: Send(type, v1, v2, data); break;                               // short or unterminated data
+      case 5: {  // a length below the bytes that follow: the rest reads as zero headers (stop requests)
+        std::vector<char> zeros(size_t(random() % 8) + 20 * size_t(1 + random() % 3), 0);
+        Send(type, v1, v2, zeros, int32_t(zeros.size() % 20));
+        break;
+      }
       default: {                                                             // huge counts and indexes
         int32_t huge[] = {0x7FFFFFFF, int32_t(0x80000000), -1, 1000000};
         if (type == 3) v1 = 3;   // the breakpoint list is cleared, not filled with noise
@@ -534,7 +534,7 @@ void Help() {
   Print(
       "commands: run | stop | step [n] | over | out | wait | break add|remove LINE[,FILE] | break clear [FILE]\n"
       "  where | eval EXPR | set TARGET=VALUE | vars | locals [LEVEL] | struct EXPR | arrays | array NAME[,RANGES]\n"
-      "  lists | list NAME[,RANGE|all] | watch [add EXPR [PROCEDURE] | remove ID]\n"
+      "  lists | list NAME[,RANGE|all] | watch [add EXPR [PROCEDURE] | fill COUNT EXPR | remove ID]\n"
       "  libs | rows LIST [OBJECT] | detail LIST OBJECT | data LIST OBJECT\n"
       "  profile on|off|reset|show | names | counts | resetcounts [INDEX]\n"
       "  regs | regset INDEX VALUE | hex 0|1 | warnings 0|1|2 | mem START END | mem START +LENGTH\n"
@@ -610,6 +610,14 @@ bool Command(std::string line) {
       int before = Count(SendWatchList) + Count(SendWatchError);
       Send(RequestWatchAdd, procedure, 0, TextBytes(expression));
       WaitFor([&] { return Count(SendWatchList) + Count(SendWatchError) > before; });
+    } else if (rest.compare(0, 5, "fill ") == 0) {
+      // "watch fill N EXPR": N items at once, without waiting in between.
+      int count = atoi(rest.c_str() + 5);
+      size_t blank = rest.find(' ', 5);
+      std::string expression = blank == std::string::npos ? "" : rest.substr(blank + 1);
+      int before = Count(SendWatchList) + Count(SendWatchError);
+      for (int k = 0; k < count; ++k) Send(RequestWatchAdd, -1, 0, TextBytes(expression));
+      WaitFor([&] { return Count(SendWatchList) + Count(SendWatchError) >= before + count; });
     } else if (rest.compare(0, 7, "remove ") == 0) {
       Ask(SendWatchList, RequestWatchRemove, atoi(rest.c_str() + 7));
     } else {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "runtime/core/strings.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/reports.h"
 
 namespace kx {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/reports.h"
 
 namespace kx {
 namespace {

@@ -7,7 +7,9 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/record.h"
+#include "runtime/debugger/reports.h"
+#include "runtime/debugger/symbols.h"
 #include "runtime/debugger/lists.h"
 
 namespace kx {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "runtime/debugger/console_internal.h"
 #include "runtime/debugger/debugger_internal.h"
 
 namespace kx {
@@ -53,7 +54,7 @@ const char* StateLine(int state) {
 
 }  // namespace
 
-void WriteReport(FILE* out, int32_t line, int state) {
+void WriteReport(FILE* out, int32_t line, int state, void* registers) {
   Print(out, "\n==============================================\n   Korvex Debugger Report");
   Print(out, "\n==============================================\n\n");
   Print(out, "[Included source files]\n");
@@ -71,22 +72,30 @@ void WriteReport(FILE* out, int32_t line, int state) {
   Print(out, "Current Line: %d\n", LineNumber(line));
   Print(out, "Current File: %s\n", SourceFileName(line));
   Print(out, "%s\n", StateLine(state));
-  // Variables, history, registers and the stack need the interactive
-  // console's displays; at an error report none of them is at hand.
-  Print(out, "[Global variables]\n\n");
-  Print(out, "[Execution history]\n\n");
+  Print(out, "[Global variables]\n");
+  console::Variables(out, "");
+  Print(out, "[Execution history]\n");
+  console::History(out, "variables");
   Print(out, "[Processor registers]");
-  Print(out, "\n  Cannot display register values at this point.\n\n\n");
+  if (registers) {
+    Print(out, "\n");
+    console::Registers(out, registers);
+  } else {
+    Print(out, "\n  Cannot display register values at this point.\n\n\n");
+  }
   Print(out, "[Stack contents]\n");
-  Print(out, "Cannot display stack content at this point.\n\n\n");
-  Print(out, "[Arrays]\n\n");
-  Print(out, "[Linked Lists]\n\n");
+  console::Stack(out, registers);
+  Print(out, "[Arrays]\n");
+  console::Arrays(out);
+  Print(out, "[Linked Lists]\n");
+  console::LinkedLists(out);
   Print(out, "[Environment variables]\n");
   if (char* environment = GetEnvironmentStringsA()) {
     for (const char* v = environment; *v; v += strlen(v) + 1) Print(out, "%s\n", v);
     FreeEnvironmentStringsA(environment);
   }
   Print(out, "\n");
+  fflush(out);
 }
 
 int ConsoleError(const ReportDetails& report, int state) {
@@ -195,16 +204,18 @@ void ConsoleStart() {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   if (output == nullptr || output == INVALID_HANDLE_VALUE) {
     if (AllocConsole()) {
-      SetConsoleTitleA("Korvex Console Debugger (press Ctrl+C to stop program)");
       COORD size = {80, 500};
       SetConsoleScreenBufferSize(GetStdHandle(STD_OUTPUT_HANDLE), size);
       freopen("CONOUT$", "w", stdout);
       freopen("CONOUT$", "w", stderr);
       freopen("CONIN$", "r", stdin);
-      setvbuf(stdout, nullptr, _IONBF, 0);
-      setvbuf(stderr, nullptr, _IONBF, 0);
     }
   }
+  SetConsoleTitleA("Korvex Console Debugger (press Ctrl+C to stop program)");
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  setvbuf(stderr, nullptr, _IONBF, 0);
+  console::InstallConsole();
+  console::ReadSettings();
 }
 
 void ConsoleEnd() {

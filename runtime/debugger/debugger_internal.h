@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "runtime/debugger/checks.h"
 
@@ -29,7 +30,7 @@ void ConsoleWarning(const ReportDetails& report);
 int ConsoleStop(int32_t line, int state, void* registers);
 void ConsoleDebugOutput(int kind, const void* value);
 // The debugger report ("report" error mode) for the current line and state.
-void WriteReport(FILE* out, int32_t line, int state);
+void WriteReport(FILE* out, int32_t line, int state, void* registers = nullptr);
 void ConsoleStart();
 void ConsoleEnd();
 // The console's command loop, nullptr until one is set.
@@ -65,6 +66,15 @@ void LinkWaitForRun();
 // with the procedure entered or left (the link refreshes those items).
 using ProcedureWatchFunction = void (*)(int32_t procedure);
 extern ProcedureWatchFunction volatile procedureWatch;
+
+// "Name(arguments)" of a call-stack entry, the arguments as copied at entry.
+std::string CallText(const CallStackEntry& entry);
+
+// Stack pointer DebuggerStart was given (the bottom of the stack displays).
+void* StartStack();
+
+// Asks the main thread to stop at its next line (state 8) and wakes it.
+void RequestMainStop();
 
 // Main thread (the one that ran DebuggerStart); 0 before the start.
 DWORD MainThread();

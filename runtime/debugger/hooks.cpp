@@ -92,6 +92,16 @@ bool DebuggerThreadWaiting(uint32_t threadId) {
 }
 
 DWORD debugger::MainThread() { return g_mainThread; }
+void* debugger::StartStack() { return g_startStack; }
+
+namespace {
+volatile LONG g_mainStopRequest = 0;
+}  // namespace
+
+void debugger::RequestMainStop() {
+  InterlockedExchange(&g_mainStopRequest, 1);
+  if (g_mainThread) PostThreadMessageA(g_mainThread, WM_NULL, 0, 0);
+}
 
 debugger::ProcedureWatchFunction volatile debugger::procedureWatch = nullptr;
 
@@ -146,6 +156,10 @@ int DebuggerLine(int32_t line, void* registers) {
   const DebuggerFrontEnd* frontEnd = CurrentDebuggerFrontEnd();
   if (frontEnd && frontEnd->poll && GetCurrentThreadId() == g_mainThread) frontEnd->poll(line, registers);
   ProfileLine(line);
+  if (g_mainStopRequest && GetCurrentThreadId() == g_mainThread && InterlockedExchange(&g_mainStopRequest, 0)) {
+    record->stepMode = 0;
+    record->state = StateStep;   // "halted by User"
+  }
   if (record->stepMode == 0 && line != previous && IsBreakpoint(line)) {
     record->state = StateBreakpoint;
   }

@@ -29,7 +29,12 @@ constexpr int32_t MaxQueued = 100;
 // Watched items at most.
 constexpr int32_t MaxWatched = 1000;
 
-// Environment variables of the start (removed from the environment once read).
+// Environment variables of the start (removed from the environment once read):
+//   KX_DEBUGGER_Communication  "NamedPipes|<pipe the program writes>|<pipe it reads>"
+//                              or "Pipes|<front-end process id>|<write handle>|<read handle>"
+//                              (the handles are the front-end's, duplicated by the program)
+//   KX_DEBUGGER_Options        "<unicode>|<CallOnStart>|<CallOnEnd>", each 0 or 1
+//   KX_DEBUGGER_KillMutex      a mutex the front-end owns; releasing it ends the program
 constexpr const char* CommunicationVariable = "KX_DEBUGGER_Communication";
 constexpr const char* OptionsVariable = "KX_DEBUGGER_Options";
 constexpr const char* KillMutexVariable = "KX_DEBUGGER_KillMutex";
@@ -114,6 +119,10 @@ constexpr int32_t RequestWarningMode = 34;    // v1 mode
 
 // ---- layouts this runtime defines ----------------------------------------------
 //
+// Evaluation and assignment answers: the result (kind 2 a 64-bit integer,
+//   3 a double, 4 the text, 0 the error text, 5 a 32-bit count of variable
+//   rows, then the rows of the structure's fields), then a copy of the
+//   request's data.
 // Variable row (SendVariables, and a structure result of kind 5):
 //   kind code (1 byte: type code, bit 7 a pointer), scope code (1 byte:
 //   0 global, 1 local, 2 static, 3 shared), depth (1 byte: 0 for a variable,

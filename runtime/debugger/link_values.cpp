@@ -474,7 +474,10 @@ void EvaluateOrAssign(const Incoming& m, bool assign) {
     case ResultInteger: data.Bytes(&value.integer, 8); break;
     case ResultFloat: data.Bytes(&value.number, 8); break;
     case ResultString: data.Text(value.text); break;
-    case ResultStructure: data.Bytes(value.fields.bytes.data(), value.fields.bytes.size()); break;
+    case ResultStructure:
+      data.Int32(value.fieldCount);
+      data.Bytes(value.fields.bytes.data(), value.fields.bytes.size());
+      break;
     default: data.Text(value.text); break;
   }
   if (m.Length() > 0) data.Bytes(m.data.data(), size_t(m.Length()));

@@ -1,6 +1,6 @@
 #include "runtime/files/base64.h"
 
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/reports.h"
 
 namespace kx {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/reports.h"
 
 #undef CopyFile
 #undef RemoveDirectory

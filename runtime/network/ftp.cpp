@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/reports.h"
 
 namespace kx {
 

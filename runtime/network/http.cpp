@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "runtime/core/strings.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/reports.h"
 #include "runtime/network/network.h"
 
 namespace kx {

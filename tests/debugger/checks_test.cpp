@@ -411,7 +411,12 @@ TEST(ConsoleFrontEnd, TheErrorPromptJudgesTheFirstCharacter) {
   // An unknown answer asks again; "yes" goes on; a fatal error asked "Y" goes on too.
   EXPECT_EQ(RunWithAnswers("x\nyes\nY\n", output), 0) << output;
   EXPECT_NE(output.find(ask + ask + "went on\n"), std::string::npos) << output;
+  // "Y" at a fatal error opens the command loop; its end of input lets the
+  // program go on.
   EXPECT_NE(output.find("[Debugger Error]  Pointer is null.\n[Debugger Error]  File:  (Line: 1)\n" + askFatal +
+                        "\n==============================================\n Korvex Console Debugger"),
+            std::string::npos) << output;
+  EXPECT_NE(output.find("DEBUGGER:: \n[Debugger Error]  Input error from stdin, program is exiting.\n\n"
                         "went on after fatal"),
             std::string::npos) << output;
 

@@ -6,3 +6,12 @@ add_dependencies(${test_name} kxlinkprobe kxdebug)
 target_compile_definitions(${test_name} PRIVATE
   KX_LINK_PROBE="$<TARGET_FILE:kxlinkprobe>"
   KX_DEBUG_TOOL="$<TARGET_FILE:kxdebug>")
+
+# The console debugger in a real terminal (tmux), driven from a bash script.
+add_test(NAME debugger_console_tmux
+  COMMAND bash ${dir}/console_tmux.sh $<TARGET_FILE:kxlinkprobe> ${CMAKE_BINARY_DIR}/transcripts)
+set_tests_properties(debugger_console_tmux PROPERTIES
+  LABELS debugger
+  ENVIRONMENT "${KX_TEST_ENVIRONMENT}"
+  TIMEOUT 120)
+set_tests_properties(${test_name} PROPERTIES TIMEOUT 120)

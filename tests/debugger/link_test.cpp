@@ -173,7 +173,7 @@ TEST(Link, AnErrorReportArrivesWithItsLineAndText) {
 
 TEST(Link, CallStackRegistersAndMemory) {
   Session s = Debug("", "",
-                    "break add 2,1\nrun\nwait\nwhere\nregs\nmem 0 +16\nmem nothing 4\nmem @Zahl +4\nmem @Zahl @Zahl+2\nhex 1\nrun\n");
+                    "break add 2,1\nrun\nwait\nwhere\nregs\nregset 0 291\nregs\nmem 0 +16\nmem nothing 4\nmem @Zahl +4\nmem @Zahl @Zahl+2\nhex 1\nrun\n");
   EXPECT_EQ(s.exitCode, 0) << s.output;
   EXPECT_TRUE(s.Has("[stack] depth 2 at inc.kx:2\n  probe.kx:3 Outer(3)\n  probe.kx:11 Inner(\"abc\")\n"))
       << s.output;
@@ -181,6 +181,8 @@ TEST(Link, CallStackRegistersAndMemory) {
                                        : "[register names] EAX EDX EBX ECX ESI EDI EBP ESP FLAGS\n"))
       << s.output;
   EXPECT_TRUE(s.Has("; File: inc.kx (Line: 2)\n")) << s.output;
+  EXPECT_TRUE(s.Has("> regs\n[register names]")) << s.output;
+  EXPECT_TRUE(s.Has("[registers] 123 ")) << s.output;   // the first register, as set
   EXPECT_TRUE(s.Has("[memory] unreadable at $0\n")) << s.output;
   EXPECT_TRUE(s.Has("[memory] error: An integer expression is expected as start address.\n")) << s.output;
   EXPECT_TRUE(s.Has(": 05 00 00 00 \n")) << s.output;
@@ -224,8 +226,17 @@ TEST(Link, EvaluateAndSetGlobalsLocalsAndStructureFields) {
   EXPECT_TRUE(s.Has("[debug] 96\n[debug] Korvex\n[debug] 9\n")) << s.output;
 }
 
+TEST(Link, TheWatchListHoldsAThousandItems) {
+  Session s = Debug("", "", "watch fill 1001 Zahl\nwatch remove -1\nrun\n");
+  EXPECT_EQ(s.exitCode, 0) << s.output;
+  EXPECT_TRUE(s.Has("[watch] 1000\n")) << s.output;
+  EXPECT_FALSE(s.Has("[watch] 1001\n")) << s.output;
+  EXPECT_TRUE(s.Has("[watch error] The watchlist is too big (1000 items), please remove variables.\n")) << s.output;
+  EXPECT_TRUE(s.Has("> watch remove -1\n[watch] 0\n")) << s.output;
+}
+
 TEST(Link, LibraryListsWithTheirRows) {
-  Session s = Debug("", "lists", "break add 9\nrun\nwait\nlibs\nrows 0 7\nrows 1\nrun\n");
+  Session s = Debug("", "lists", "break add 9\nrun\nwait\nlibs\nrows 0 7\nrows 1\nrows 4\ndetail 4 2\ndata 4 1\nrun\n");
   EXPECT_EQ(s.exitCode, 0) << s.output;
   EXPECT_TRUE(s.Has("  0 KX_LIBRARY_File \"File\" flags 1 columns #File | 80 | Handle | 200 | Lof() | 80 | Loc() | 80\n"))
       << s.output;
@@ -234,6 +245,13 @@ TEST(Link, LibraryListsWithTheirRows) {
   size_t rows = s.At("[rows] list 1, 1 rows");
   ASSERT_NE(rows, std::string::npos) << s.output;
   EXPECT_NE(s.At(" | 16 | Running | ", rows), std::string::npos) << s.output;
+  // The probe's own list, registered while the link is on, is announced
+  // unasked, before the stop on line 9.
+  size_t announced = s.At("  4 KX_LIBRARY_Probe \"Probe\" flags 7 columns Name | 100 | Number | 50\n");
+  EXPECT_LT(announced, s.At("[stop] state 7 at probe.kx:9")) << s.output;
+  EXPECT_TRUE(s.Has("[rows] list 4, 2 rows, selected -1\n  1: eins | 1\n  2: zwei | 2\n")) << s.output;
+  EXPECT_TRUE(s.Has("[detail] list 4 object 2:\nProbe object 2\n")) << s.output;
+  EXPECT_TRUE(s.Has("[data] list 4 object 1: 16 bytes\n")) << s.output;
 }
 
 TEST(Link, ProfilerAndCallCountersMatchTheLinesThatRan) {

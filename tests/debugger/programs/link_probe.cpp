@@ -2,7 +2,8 @@
 // link tests: its own symbol tables, line hooks before every line,
 // procedure hooks and debug output.  The first argument picks what it does
 // besides its usual lines: "error", "fatal", "warning", "lists", "loop",
-// "env", "bench".
+// "env", "bench", "errors2".  KX_PROBE_INSTALL names the install path (the
+// console's settings file lies under it).
 //
 // probe.kx (file 0)                       inc.kx (file 1)
 //   1  Debug "probe"                         1  Procedure Inner(Text$)
@@ -22,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -29,6 +31,7 @@
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
 #include "runtime/debugger/evaluator_symbols.h"
+#include "runtime/debugger/lists.h"
 #include "runtime/files/file.h"
 #include "runtime/runtime.h"
 
@@ -117,6 +120,27 @@ void Outer(int32_t n) {
   kx::DebuggerProcedureLeave();
 }
 
+// A library list of the probe's own, registered while the link is on: two
+// rows, a detail text and a data block per object.
+void ProbeWalk(kx::DebuggerListVisitor visit, void* context) {
+  visit(context, "eins\t1", 1);
+  visit(context, "zwei\t2", 2);
+}
+void ProbeDetail(intptr_t object, char* text, int32_t size) {
+  snprintf(text, size_t(size), "Probe object %d", int(object));
+}
+void* ProbeData(intptr_t object, int32_t* size) {
+  *size = 16;
+  char* block = static_cast<char*>(malloc(16));
+  memset(block, int(object), 16);
+  return block;
+}
+void ProbeRelease(void* data) { free(data); }
+const kx::DebuggerList ProbeList = {sizeof(kx::DebuggerList),
+                                    kx::DebuggerListRows | kx::DebuggerListDetails | kx::DebuggerListDataBlocks,
+                                    "KX_LIBRARY_Probe", "Probe", "Name\t100\tNumber\t50", ProbeWalk, ProbeDetail,
+                                    ProbeData, ProbeRelease};
+
 int32_t Worker(int32_t) {
   for (;;) Sleep(50);
 }
@@ -124,6 +148,9 @@ int32_t Worker(int32_t) {
 void Scenario() {
   if (g_scenario == "error") {
     kx::ReportLibraryError(&kx::ThreadLibrary, "InvalidThread");
+  } else if (g_scenario == "errors2") {
+    kx::ReportLibraryError(&kx::ThreadLibrary, "InvalidThread");
+    kx::ReportError("NullLength");
   } else if (g_scenario == "fatal") {
     kx::ReportRuntimeError(kx::ReportKindFatal, 1);
   } else if (g_scenario == "warning") {
@@ -143,6 +170,7 @@ void Scenario() {
   } else if (g_scenario == "lists") {
     kx::StartThread(Worker, 0);
     kx::NewFile(7, "probe-list.txt");
+    kx::RegisterDebuggerList(&ProbeList);
   }
 }
 
@@ -191,6 +219,7 @@ int main(int argc, char** argv) {
   kx::AssignString(&Name, "Velmora");
   kx::AssignString(&Verbindung.ip, "127.0.0.1");
   kx::SetDebugSymbols(&Symbols);
+  if (const char* install = getenv("KX_PROBE_INSTALL")) kx::SetInstallPath(install);
   kx::RuntimeStart();
   int code = Program();
   kx::RuntimeEnd();
