@@ -17,6 +17,7 @@
 #include "app/symbole.h"
 #include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
+#include "runtime/debugger/evaluator.h"
 #include "runtime/debugger/type_codes.h"
 #include "tests/support/report_recorder.h"
 #include "tests/support/temp_folder.h"
@@ -200,6 +201,53 @@ int32_t Nicht_Gelistet(int32_t) { return 0; }
 
 // The thread start's procedure check finds the application's thread
 // procedures in the table; a procedure the table lacks is named as such.
+// What a person types at the debugger reaches the application's own globals
+// and structure fields through these tables.
+TEST_F(Symbole, TheEvaluatorReadsTheApplicationsGlobals) {
+  struct Wert {
+    const char* ausdruck;
+    int32_t art;
+    int64_t zahl;
+    const char* text;
+  };
+  int32_t zugangVorher = Zugang, groseVorher = PacketGrose;
+  char* tempVorher = Tempdir;
+  char* ipVorher = Connect.ip;
+  char temp[] = "C:\\Temp\\{GUID}\\";
+  char ip[] = "127.0.0.1";
+  Zugang = 1;
+  PacketGrose = 1000000;
+  Tempdir = temp;
+  Connect.ip = ip;
+  const Wert werte[] = {
+      {"Zugang", kx::ValueInteger, 1, nullptr},
+      {"PacketGrose*2", kx::ValueInteger, 2000000, nullptr},
+      {"Tempdir$", kx::ValueString, 0, temp},
+      {"Tempdir$ + \"x\"", kx::ValueString, 0, "C:\\Temp\\{GUID}\\x"},
+      {"Connect\\ip", kx::ValueString, 0, ip},
+  };
+  for (const Wert& w : werte) {
+    kx::EvaluationResult r = {};
+    EXPECT_EQ(kx::EvaluateExpression(w.ausdruck, &r), 1) << w.ausdruck << ": " << r.message;
+    EXPECT_EQ(r.kind, w.art) << w.ausdruck;
+    if (w.text) EXPECT_STREQ(r.text ? r.text : "", w.text) << w.ausdruck;
+    else EXPECT_EQ(r.integer, w.zahl) << w.ausdruck;
+    kx::FreeEvaluation(&r);
+  }
+  kx::EvaluationResult r = {};
+  EXPECT_EQ(kx::EvaluateExpression("Connect", &r), 1);
+  EXPECT_EQ(r.kind, kx::ValueStructure);
+  EXPECT_EQ(r.address, static_cast<void*>(&Connect));
+  kx::FreeEvaluation(&r);
+  EXPECT_EQ(kx::EvaluateExpression("Verbunden", &r), 0);
+  EXPECT_STREQ(r.message, "Variable not found: 'Verbunden'.");
+  kx::FreeEvaluation(&r);
+  Zugang = zugangVorher;
+  PacketGrose = groseVorher;
+  Tempdir = tempVorher;
+  Connect.ip = ipVorher;
+}
+
 TEST(Symboltabellen, ThreadStartCheckFindsTheApplicationsProcedures) {
   const kx::DebugSymbols* vorher = kx::CurrentDebugSymbols();
   kx::SetDebugSymbols(Symboltabellen());

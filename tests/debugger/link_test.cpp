@@ -236,22 +236,24 @@ TEST(Link, TheWatchListHoldsAThousandItems) {
 }
 
 TEST(Link, LibraryListsWithTheirRows) {
-  Session s = Debug("", "lists", "break add 9\nrun\nwait\nlibs\nrows 0 7\nrows 1\nrows 4\ndetail 4 2\ndata 4 1\nrun\n");
+  Session s = Debug("", "lists", "break add 9\nrun\nwait\nlibs\nrows 0 7\nrows 4\nrows 7\ndetail 7 2\ndata 7 1\nrun\n");
   EXPECT_EQ(s.exitCode, 0) << s.output;
+  // In start-up order: File, Window, Gadget, Image, the thread lists (4-6),
+  // then the probe's own list (7).
   EXPECT_TRUE(s.Has("  0 KX_LIBRARY_File \"File\" flags 1 columns #File | 80 | Handle | 200 | Lof() | 80 | Loc() | 80\n"))
       << s.output;
-  EXPECT_TRUE(s.Has("  1 KX_LIBRARY_Thread \"Thread\" flags 1 columns Thread | 100 | Priority | 80")) << s.output;
+  EXPECT_TRUE(s.Has("  4 KX_LIBRARY_Thread \"Thread\" flags 1 columns Thread | 100 | Priority | 80")) << s.output;
   EXPECT_TRUE(s.Has("[rows] list 0, 1 rows, selected 7\n  7: 7 | ")) << s.output;
-  size_t rows = s.At("[rows] list 1, 1 rows");
+  size_t rows = s.At("[rows] list 4, 1 rows");
   ASSERT_NE(rows, std::string::npos) << s.output;
   EXPECT_NE(s.At(" | 16 | Running | ", rows), std::string::npos) << s.output;
   // The probe's own list, registered while the link is on, is announced
   // unasked, before the stop on line 9.
-  size_t announced = s.At("  4 KX_LIBRARY_Probe \"Probe\" flags 7 columns Name | 100 | Number | 50\n");
+  size_t announced = s.At("  7 KX_LIBRARY_Probe \"Probe\" flags 7 columns Name | 100 | Number | 50\n");
   EXPECT_LT(announced, s.At("[stop] state 7 at probe.kx:9")) << s.output;
-  EXPECT_TRUE(s.Has("[rows] list 4, 2 rows, selected -1\n  1: eins | 1\n  2: zwei | 2\n")) << s.output;
-  EXPECT_TRUE(s.Has("[detail] list 4 object 2:\nProbe object 2\n")) << s.output;
-  EXPECT_TRUE(s.Has("[data] list 4 object 1: 16 bytes\n")) << s.output;
+  EXPECT_TRUE(s.Has("[rows] list 7, 2 rows, selected -1\n  1: eins | 1\n  2: zwei | 2\n")) << s.output;
+  EXPECT_TRUE(s.Has("[detail] list 7 object 2:\nProbe object 2\n")) << s.output;
+  EXPECT_TRUE(s.Has("[data] list 7 object 1: 16 bytes\n")) << s.output;
 }
 
 TEST(Link, ProfilerAndCallCountersMatchTheLinesThatRan) {

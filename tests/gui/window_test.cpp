@@ -331,11 +331,9 @@ TEST(WindowList, RowsAndDetailTexts) {
   HWND owned = reinterpret_cast<HWND>(
       kx::OpenWindow(42, 0, 0, 100, 100, "Kind", SystemMenu | kx::WindowInvisible, shown));
 
-  list->first();
-  char row[1100];
-  intptr_t object = 0;
   std::string rows;
-  while (list->next(row, sizeof row, &object)) rows += std::string(row) + "|";
+  list->walk([](void* context, const char* row, intptr_t) { *static_cast<std::string*>(context) += std::string(row) + "|"; },
+             &rows);
   EXPECT_EQ(rows, "40\t\t\tSichtbar|41\tHidden\tDisabled\tVersteckt|42\tHidden\t\tKind|");
 
   char detail[2000];
