@@ -8,6 +8,7 @@
 
 #include <initializer_list>
 
+#include "app/debugger.h"
 #include "app/globals.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/core/memory.h"
@@ -30,12 +31,13 @@ static_assert(sizeof(velmora::GUID) == sizeof(::GUID));
 // ---- start-up ---------------------------------------------------------------------
 
 char* MakeGUID(int32_t mark) {
-  kx::ThreadStringStart();
+  PROZEDUR(MakeGUID, mark);
+  Z_ kx::ThreadStringStart();
   // StringFromGUID2 writes 38 characters and the zero; room for one more.
-  wchar_t text[40] = {};
-  if (CoCreateGuid(reinterpret_cast<::GUID*>(&GUID)) != S_OK) return kx::ReturnString("", 0, mark);
-  int length = StringFromGUID2(*reinterpret_cast<const ::GUID*>(&GUID), text, 40);
-  return kx::PeekText(text, length, kx::FormatUtf16, mark);
+  Z_ wchar_t text[40] = {};
+  Z_ if (CoCreateGuid(reinterpret_cast<::GUID*>(&GUID)) != S_OK) return kx::ReturnString("", 0, mark);
+  Z_ int length = StringFromGUID2(*reinterpret_cast<const ::GUID*>(&GUID), text, 40);
+  Z_ return kx::PeekText(text, length, kx::FormatUtf16, mark);
 }
 
 void Startwerte() {
@@ -74,6 +76,8 @@ void Startwerte() {
   Connect.port = 21;
   kx::Assign(Ordner.FTPOrdner, "SPLIT");
   kx::Assign(Ordner.TempSplitOrdnerPfad, kx::Text() << Tempdir << "SPLIT\\");
+  kx::AssignString(&Version.Text,
+                   "Velmora v 1.0 Release\r\n\xA9 2026 Die Velmora-Entwickler\r\nhttps://velmora.example.org/");
   kx::Assign(Version.Titel, "Velmora v 1.0 Release");
 }
 

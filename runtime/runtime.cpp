@@ -8,6 +8,10 @@
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "runtime/files/pack.h"
+#include "runtime/gui/image.h"
+#include "runtime/gui/menu.h"
+#include "runtime/gui/requester.h"
+#include "runtime/gui/window.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
 
@@ -31,6 +35,12 @@ void RuntimeStart() {
   FileLibraryStart();
   PackerStart();
   StartFtp();
+  WindowLibraryStart();
+  ImageLibraryStart();
+  UsePNGImageDecoder();
+  UsePNGImageEncoder();
+  MenuLibraryStart();
+  RequesterLibraryStart();
   StartThreadLibrary();
   DebuggerStart(__builtin_frame_address(0));
 }
@@ -41,6 +51,9 @@ void RuntimeEnd() {
   if (!g_started || g_ended) return;
   g_ended = true;
   EndThreadLibrary();
+  MenuLibraryEnd();
+  ImageLibraryEnd();
+  WindowLibraryEnd();
   EndFtp();
   EndNetwork();
   PackerEnd();

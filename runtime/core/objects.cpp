@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "runtime/debugger/checks.h"
+
 namespace kx {
 
 namespace {
@@ -78,6 +80,10 @@ struct ObjectTable {
   // header and first field without the lock, and that memory must stay
   // mapped and read as free (owner nullptr, zeroed record).
   DynamicHeader* spare;
+  // What the argument checks report for this table.
+  const char* caption;
+  intptr_t highestNumber;
+  int32_t reportedLimit;
 };
 
 namespace {
@@ -118,7 +124,8 @@ bool IsLinked(ObjectTable* table, DynamicHeader* header) {
 
 void* ObjectHeap() { return Heap(); }
 
-ObjectTable* CreateObjectTable(int32_t entrySize, int32_t initialCount, ReleaseFunction release) {
+ObjectTable* CreateObjectTable(int32_t entrySize, int32_t initialCount, ReleaseFunction release,
+                               const char* caption, intptr_t highestNumber, int32_t reportedLimit) {
   if (entrySize < int32_t(sizeof(intptr_t))) entrySize = sizeof(intptr_t);
   entrySize = (entrySize + 3) & ~3;
   ObjectTable* table = static_cast<ObjectTable*>(
@@ -133,6 +140,9 @@ ObjectTable* CreateObjectTable(int32_t entrySize, int32_t initialCount, ReleaseF
   table->entriesPerBlock = perBlock;
   table->blockShift = shift;
   table->release = release;
+  table->caption = caption ? caption : "";
+  table->highestNumber = highestNumber;
+  table->reportedLimit = reportedLimit ? reportedLimit : int32_t(highestNumber + 1);
   InitializeCriticalSection(&table->lock);
   if (!AddBlock(table)) {
     DeleteCriticalSection(&table->lock);
@@ -286,6 +296,22 @@ void FreeAllObjects(ObjectTable* table) {
   BeginObjectIteration(table);
   intptr_t object;
   while (NextObject(table, &object)) table->release(object);
+}
+
+const char* ObjectTableCaption(const ObjectTable* table) { return table ? table->caption : ""; }
+
+void CheckObjectNumber(const ObjectTable* table, intptr_t number) {
+  if (!table) return;
+  if (number < DynamicNumber || number > table->highestNumber) {
+    ReportError("HighNumber", table->caption, static_cast<int>(table->reportedLimit));
+  }
+}
+
+void* CheckObject(ObjectTable* table, intptr_t object) {
+  if (!table) return nullptr;
+  void* record = IsObject(table, object);
+  if (!record) ReportError("NoObject", table->caption);
+  return record;
 }
 
 int32_t ObjectTableCapacity(const ObjectTable* table) { return table ? table->capacity : 0; }

@@ -4,6 +4,13 @@
 // object by a small non-negative number, or passes DynamicNumber to a creating
 // command and then uses the identity it returned (the record's address, which
 // no number of the numbered range can equal).
+//
+// The rule every library relies on: the first word of an object record (a
+// pointer-sized value: the window, file or menu handle, the connection) is
+// non-zero exactly while its object lives.  A creating command fills the
+// record and sets that word last, once the OS object exists; a free slot is
+// all zeroes.  FindObject reads that word without a lock, so it must never be
+// set before the rest of the record is valid.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +25,22 @@ using ReleaseFunction = void (*)(intptr_t object);
 
 struct ObjectTable;
 
-ObjectTable* CreateObjectTable(int32_t entrySize, int32_t initialCount, ReleaseFunction release);
+// caption ("#Window") and highestNumber are what the argument checks report
+// ("HighNumber" for numbers below -1 or above highestNumber, with the limit
+// reportedLimit, 0 = highestNumber + 1; "NoObject" with the caption).
+ObjectTable* CreateObjectTable(int32_t entrySize, int32_t initialCount, ReleaseFunction release,
+                               const char* caption = nullptr, intptr_t highestNumber = INTPTR_MAX,
+                               int32_t reportedLimit = 0);
+const char* ObjectTableCaption(const ObjectTable* table);
+
+// The argument checks of every library, written once: "HighNumber" (with the
+// table's caption and limit) for a number below -1 or above the highest one
+// accepted; "NoObject" (with the caption) for a value that names no object.
+// Both only report: the command runs afterwards all the same.  A null table
+// (library not started) reports nothing.
+void CheckObjectNumber(const ObjectTable* table, intptr_t number);
+// Returns the record as IsObject does (nullptr after the report).
+void* CheckObject(ObjectTable* table, intptr_t object);
 
 // Record for a new object: a fresh zeroed record for DynamicNumber, else the
 // slot of the number (after growing the table and releasing the previous

@@ -11,6 +11,8 @@ namespace kx {
 // lock and returns 0.
 using DebuggerListFirst = void (*)();
 using DebuggerListNext = int (*)(char* row, int32_t rowSize, intptr_t* object);
+// The detail text of one object (at most size bytes, NUL-terminated).
+using DebuggerListDetailText = void (*)(intptr_t object, char* text, int32_t size);
 
 constexpr int32_t DebuggerListRows = 1;      // the list has rows
 constexpr int32_t DebuggerListDetail = 2;    // objects have a detail text
@@ -24,6 +26,7 @@ struct DebuggerList {
   const char* columns;      // "Thread\t100\tPriority\t80..."
   DebuggerListFirst first;
   DebuggerListNext next;
+  DebuggerListDetailText detail;   // with DebuggerListDetail, else nullptr
 };
 
 // Registers a list (start-up); the record must live for the run.

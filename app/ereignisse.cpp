@@ -1,0 +1,131 @@
+// The main window's event loop and its actions.
+#include "app/debugger.h"
+#include "app/fenster.h"
+#include "app/gadgets.h"
+#include "app/globals.h"
+#include "app/pipelines.h"
+#include "app/programm.h"
+#include "runtime/core/kxstring.h"
+#include "runtime/core/threads.h"
+#include "runtime/gui/events.h"
+#include "runtime/gui/gadget.h"
+#include "runtime/gui/requester.h"
+
+namespace velmora {
+
+namespace {
+const char* const Achtung = "Achtung";
+const char* const Alte_Datei = "Du musst die alte Datei erst Senden, bevor du eine neue Hinzuf\xFCgst";
+const char* const Zugangsdaten_Fehlen =
+    "Du musst zuerst die FTP Zugangsdaten \xFC" "ber das Men\xFC \xB4Server\xB4 eingeben";
+const char* const Nichts_Markiert = "Du musst eine zu L\xF6" "chende Datei Markieren";
+const char* const Eintrag_Markieren = "< Eintrag markieren und Button dr\xFC" "cken";
+}  // namespace
+
+void Hinzufuegen(int32_t menue) {
+  PROZEDUR(Hinzufuegen, menue);
+  Z_ kx::StringScope scope;
+  Z_ if (kx::CountGadgetItems(ListIcon_0) > 0) {
+    Z_ kx::MessageRequester(Achtung, Alte_Datei, 0);
+  } else {
+    Z_ Auswahl_Fenster();
+    Z_ if (Auswahlfenster == 4) {
+      Z_ Rechner_Hauptfenster_Spalte(0);
+      // The size lands in column 4 "Größe" from the button, in column 1
+      // "Größe komprimiert" from the menu.
+      Z_ if (menue) {
+        Z_ kx::AddGadgetItem(ListIcon_0, 0, kx::Text() << Spalte_Name << "\n" << Spalte_Datei_Size << "\n\n\n");
+      } else {
+        Z_ kx::AddGadgetItem(ListIcon_0, 0, kx::Text() << Spalte_Name << "\n\n\n\n" << Spalte_Datei_Size << "\n");
+      }
+      Z_ Pos_Dateiname = 0;
+    }
+    // The hints of the tab follow the button, whether or not a path came.
+    Z_ if (!menue) {
+      Z_ kx::SetGadgetText(Text_25, "");
+      Z_ kx::SetGadgetText(Text_26, Eintrag_Markieren);
+    }
+  }
+}
+
+void Senden(int32_t menue) {
+  PROZEDUR(Senden, menue);
+  Z_ if (Zugang == 0) {
+    Z_ kx::MessageRequester(Achtung, Zugangsdaten_Fehlen, 0);
+    Z_ return;
+  }
+  Z_ Dis = 3;
+  Z_ kx::DisableGadget(ButtonImage_1, 1);
+  Z_ if (!menue) kx::SetGadgetText(Text_26, "");
+  Z_ Upload_Starten(menue);
+}
+
+void Loeschen_Button() {
+  PROZEDUR(Loeschen_Button);
+  Z_ Zeilen_ListIcon = kx::GetGadgetState(ListIcon_0);
+  Z_ if (Zeilen_ListIcon == -1) {
+    Z_ kx::MessageRequester(Achtung, Nichts_Markiert, 0);
+    Z_ return;
+  }
+  Z_ kx::RemoveGadgetItem(ListIcon_0, Position);
+  Z_ Upload_Abbrechen();
+}
+
+// The menu's delete blanks the row instead of removing it.
+void Loeschen_Menue() {
+  PROZEDUR(Loeschen_Menue);
+  Z_ if (kx::GetGadgetState(ListIcon_0) == -1) {
+    Z_ kx::MessageRequester(Achtung, Nichts_Markiert, 0);
+    Z_ return;
+  }
+  Z_ for (Spalte = 0; Spalte <= 7; ++Spalte) {
+    Z_ kx::SetGadgetItemText(ListIcon_0, 0, "", Spalte);
+  }
+}
+
+void Downloaden() {
+  PROZEDUR(Downloaden);
+  Z_ kx::DisableGadget(Button_0, 1);
+  Z_ kx::Assign(Adresse, kx::GetGadgetText(String_16, kx::Here));
+  Z_ Download_Starten();
+}
+
+void Beenden_Fragen() {
+  PROZEDUR(Beenden_Fragen);
+  Z_ Beenden = kx::MessageRequester("Wirklich Beenden", "M\xF6" "chtest du das programm wirklich beenden?",
+                                    Frage_JaNein);
+  Z_ if (Beenden == Antwort_Ja) {
+    Z_ if (kx::ThreadRunning(UploadThread)) kx::StopThread(UploadThread);
+    Z_ Programmende();
+  }
+}
+
+void Ereignisschleife() {
+  PROZEDUR(Ereignisschleife);
+  Z_ for (;;) {
+    Z_ if (kx::GetGadgetState(ListIcon_0) == -1) {
+      Z_ kx::DisableGadget(ButtonImage_1, 1);
+    } else if (Dis == 0) {
+      Z_ kx::DisableGadget(ButtonImage_1, 0);
+    }
+    Z_ EventID = kx::WaitWindowEvent();
+    Z_ if (EventID == Ereignis_Gadget) {
+      Z_ intptr_t gadget = kx::EventGadget();
+      Z_ if (gadget == ButtonImage_0) Hinzufuegen(0);
+      Z_ if (gadget == ButtonImage_1) Senden(0);
+      Z_ if (gadget == ButtonImage_2) Loeschen_Button();
+      Z_ if (gadget == Button_0) Downloaden();
+    } else if (EventID == Ereignis_Menue) {
+      Z_ intptr_t eintrag = kx::EventMenu();
+      Z_ if (eintrag == Menue_Hinzufuegen) Hinzufuegen(1);
+      Z_ if (eintrag == Menue_Senden) Senden(1);
+      Z_ if (eintrag == Menue_Loeschen) Loeschen_Menue();
+      Z_ if (eintrag == Menue_Uber) Uber();
+      Z_ if (eintrag == Menue_ServerZugang) ServerZugang();
+    } else if (EventID == Ereignis_Schliessen) {
+      Z_ Beenden_Fragen();
+    }
+  }
+}
+
+}  // namespace velmora

@@ -1,0 +1,79 @@
+// Start and end of Velmora: the main heap and the runtime around the start
+// sequence, the button images from the program's resources, the end.
+#include "app/programm.h"
+
+#include <windows.h>
+
+#include "app/debugger.h"
+#include "app/fenster.h"
+#include "app/gadgets.h"
+#include "app/globals.h"
+#include "app/layout.h"
+#include "app/pipelines.h"
+#include "app/ressourcen.h"
+#include "app/symbole.h"
+#include "runtime/core/kxstring.h"
+#include "runtime/core/threads.h"
+#include "runtime/gui/image.h"
+#include "runtime/network/network.h"
+#include "runtime/runtime.h"
+
+namespace velmora {
+
+namespace {
+
+HANDLE Hauptheap = nullptr;
+
+// The end code the runtime runs before a fatal exit: libraries, then the heap.
+void Endcode() {
+  kx::RuntimeEnd();
+  if (Hauptheap) HeapDestroy(Hauptheap);
+  Hauptheap = nullptr;
+}
+
+}  // namespace
+
+// One picture stored in the program as image `bild`, at 40 x 40.
+int32_t Bild_Laden(int32_t bild, int32_t ressource) {
+  PROZEDUR(Bild_Laden, bild, ressource);
+  Z_ HRSRC gefunden = FindResourceA(nullptr, MAKEINTRESOURCEA(ressource), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  Z_ HGLOBAL geladen = gefunden ? LoadResource(nullptr, gefunden) : nullptr;
+  Z_ if (!geladen) return 0;
+  Z_ kx::CatchImage(bild, LockResource(geladen), int32_t(SizeofResource(nullptr, gefunden)));
+  Z_ return kx::ResizeImage(bild, 40, 40, 0) != 0;
+}
+
+int32_t Programmstart() {
+  PROZEDUR(Programmstart);
+  // Folders, fixed settings and texts (steps 2 to 7).
+  Z_ Startwerte();
+  Z_ kx::UsePNGImageDecoder();
+  Z_ kx::UsePNGImageEncoder();
+  Z_ kx::InitNetwork();
+  Z_ Vorbereiten = 0;
+  Z_ Zugangsdatei_Lesen();  // a missing file leaves Zugang at 0, without a message
+  Z_ Bild_Laden(Bild_Ordner, VELMORA_BILD_ORDNER);
+  Z_ Bild_Laden(Bild_Netzlaufwerk, VELMORA_BILD_NETZLAUFWERK);
+  Z_ Bild_Laden(Bild_Papierkorb, VELMORA_BILD_PAPIERKORB);
+  Z_ Fortsetzer_Starten();
+  Z_ if (!Hauptfenster_Oeffnen()) Programmende();
+  Z_ Ereignisschleife();
+  Z_ return 0;
+}
+
+void Programmende() {
+  PROZEDUR(Programmende);
+  Z_ kx::DebuggerLine(-1);
+  Z_ kx::ExitProgram(0);
+}
+
+int Programm() {
+  Hauptheap = HeapCreate(0, 4096, 0);
+  kx::SetDebugSymbols(Symboltabellen());
+  kx::SetEndCode(Endcode);
+  kx::RuntimeStart();
+  Programmstart();
+  Programmende();
+}
+
+}  // namespace velmora

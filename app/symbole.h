@@ -1,0 +1,10 @@
+// The application's debug symbol tables, handed to the debugger before it starts.
+#pragma once
+
+#include "runtime/debugger/checks.h"
+
+namespace velmora {
+
+const kx::DebugSymbols* Symboltabellen();
+
+}  // namespace velmora
