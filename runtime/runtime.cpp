@@ -8,6 +8,7 @@
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "runtime/files/pack.h"
+#include "runtime/gui/gadget.h"
 #include "runtime/gui/image.h"
 #include "runtime/gui/menu.h"
 #include "runtime/gui/requester.h"
@@ -36,6 +37,7 @@ void RuntimeStart() {
   PackerStart();
   StartFtp();
   WindowLibraryStart();
+  GadgetLibraryStart();
   ImageLibraryStart();
   UsePNGImageDecoder();
   UsePNGImageEncoder();
@@ -53,6 +55,7 @@ void RuntimeEnd() {
   EndThreadLibrary();
   MenuLibraryEnd();
   ImageLibraryEnd();
+  GadgetLibraryEnd();
   WindowLibraryEnd();
   EndFtp();
   EndNetwork();

@@ -3,9 +3,13 @@
 # a real FTP server (pyftpdlib) and a real web server (nginx) serving the same
 # folder on 127.0.0.1, with the "SPLIT" folder a transfer needs.
 #
-# Until the window program is part of the build, the demo walks one transfer
-# through the runtime's own drivers instead: pack a folder, upload the archive
-# by FTP into SPLIT/1, fetch it back over HTTP, unpack and compare.
+# The program opens in a real window on the caller's display (DISPLAY, e.g.
+# ":0" of the desktop); without one it runs on the session's virtual display.
+# Its access file is prepared for the local servers, so "Senden" needs no
+# set-up; close the window ("Wirklich Beenden", Yes) to end the demo.  Where
+# no program is built, the demo walks one transfer through the runtime's own
+# drivers instead: pack a folder, upload the archive by FTP into SPLIT/1,
+# fetch it back over HTTP, unpack and compare.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -39,6 +43,7 @@ echo "demo: FTP  on 127.0.0.1:$ftp_port (user velmora, password velmora)"
 echo "demo: HTTP on http://127.0.0.1:$http_port/  (both serve $serve)"
 
 # The build this machine can execute, the 32-bit product where it can.
+caller_display="${DISPLAY:-}"
 source scripts/wine-session.sh
 if velmora_can_run_32; then bdir=build arch=32; else bdir=build-x64 arch=64; fi
 echo "demo: running the $arch-bit build ($bdir)"
@@ -48,9 +53,22 @@ trap 'wine_session_stop; cleanup' EXIT
 trap 'wine_session_stop; cleanup; exit 130' INT TERM HUP
 run() { scripts/wine-run.sh "$@"; }
 
-program=$bdir/app/velmora.exe
+program=$bdir/app/Velmora.exe
 if [ -f "$program" ]; then
-  VELMORA_FTP_PORT="$ftp_port" VELMORA_HTTP_PORT="$http_port" run "$program" || true
+  # The access file in the persistent folder of the prefix's temporary folder.
+  temp="$("$VELMORA_WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')"   # C:\users\...\Temp
+  temp="$WINEPREFIX/drive_c/$(printf %s "${temp#?:\\}" | tr '\\' /)"
+  mkdir -p "$temp/Velmora"
+  b64() { printf %s "$1" | base64 -w0; printf '\r\n'; }
+  { b64 127.0.0.1; b64 "127.0.0.1:$http_port"; b64 velmora; b64 velmora; } >"$temp/Velmora/Hash.txt"
+  echo "demo: access data for the local servers in $temp/Velmora/Hash.txt"
+  if [ -n "$caller_display" ]; then
+    echo "demo: Velmora opens on display $caller_display"
+    DISPLAY="$caller_display" run "$program" || true
+  else
+    echo "demo: no DISPLAY: Velmora runs on the virtual display $DISPLAY (end it with Ctrl-C)"
+    run "$program" || true
+  fi
   exit 0
 fi
 

@@ -68,7 +68,8 @@ template <class T> struct Unwrapped<std::atomic<T>> { using type = T; };
 template <class T>
 constexpr uint8_t TypeCodeOf() {
   using U = typename symbols_detail::Unwrapped<std::remove_cv_t<T>>::type;
-  if constexpr (std::is_same_v<U, char*> || std::is_same_v<U, const char*>) return TypeString;
+  if constexpr (std::is_void_v<U>) return 0;
+  else if constexpr (std::is_same_v<U, char*> || std::is_same_v<U, const char*>) return TypeString;
   else if constexpr (std::is_pointer_v<U>) return TypeCodeOf<std::remove_pointer_t<U>>() | TypePointerFlag;
   else if constexpr (std::is_same_v<U, char>) return TypeChar;
   else if constexpr (std::is_same_v<U, float>) return TypeFloat;
@@ -78,7 +79,6 @@ constexpr uint8_t TypeCodeOf() {
   else if constexpr (std::is_integral_v<U> && sizeof(U) == 4) return TypeLong;
   else if constexpr (std::is_integral_v<U> && sizeof(U) == 8) return TypeQuad;
   else if constexpr (std::is_class_v<U> && symbols_detail::Described<U>) return TypeStructure;
-  else if constexpr (std::is_void_v<U>) return 0;
   else static_assert(sizeof(U) == 0, "no debugger type code for this type");
 }
 

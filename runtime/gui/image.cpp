@@ -33,15 +33,8 @@ void Register(const ImageCodec** list, int* count, const ImageCodec* codec) {
   if (*count < kCodecCapacity) list[(*count)++] = codec;
 }
 
-void CheckImageNumber(intptr_t image) {
-  if (image < DynamicNumber || image >= kImageLimit) {
-    ReportError("HighNumber", "#Image", static_cast<int>(kImageLimit));
-  }
-}
-
-void CheckImageObject(intptr_t image) {
-  if (!IsObject(ImageTable(), image)) ReportError("NoObject", "#Image");
-}
+void CheckImageNumber(intptr_t image) { CheckObjectNumber(ImageTable(), image); }
+void CheckImageObject(intptr_t image) { CheckObject(ImageTable(), image); }
 
 void CheckImageSize(int32_t width, int32_t height) {
   if (width < 1) ReportError("Negative", "Width");
@@ -148,7 +141,7 @@ bool DescribeHandle(void* handle, int32_t* width, int32_t* height, int32_t* dept
 
 ObjectTable* ImageTable() {
   if (!imageTable) {
-    imageTable = CreateObjectTable(sizeof(ImageObject), 16, FreeImage);
+    imageTable = CreateObjectTable(sizeof(ImageObject), 16, FreeImage, "#Image", kImageLimit - 1);
   }
   return imageTable;
 }
@@ -237,11 +230,11 @@ intptr_t CatchImage(intptr_t image, const void* memory, int32_t size) {
     return 0;
   }
   ImageObject* img = static_cast<ImageObject*>(record);
-  img->handle = handle;
   img->width = static_cast<int16_t>(width);
   img->height = static_cast<int16_t>(height);
   img->depth = static_cast<uint8_t>(depth);
   img->flags = flags;
+  img->handle = handle;  // last: the image exists from here on
   return image == DynamicNumber ? object : reinterpret_cast<intptr_t>(handle);
 }
 

@@ -25,13 +25,16 @@ int ImageListNext(char* row, int32_t rowSize, intptr_t* object) {
   return 1;
 }
 
+void ImageListDetail(intptr_t image, char* text, int32_t size) { ImageDetailText(image, text, size); }
+
 const DebuggerList imageList = {sizeof(DebuggerList),
                                 DebuggerListRows | DebuggerListDetail | DebuggerListData,
                                 "KX_LIBRARY_Image",
                                 "Image",
                                 "#Image\t80\tWidth\t80\tHeight\t80\tDepth\t80",
                                 ImageListFirst,
-                                ImageListNext};
+                                ImageListNext,
+                                ImageListDetail};
 
 }  // namespace
 

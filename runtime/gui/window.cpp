@@ -165,7 +165,7 @@ intptr_t OpenWindow(intptr_t window, int32_t x, int32_t y, int32_t innerWidth, i
 }
 
 void CloseWindow(intptr_t window) {
-  if (g_windowTable && !IsObject(g_windowTable, window)) ReportError("NoObject", "#Window");
+  CheckObject(g_windowTable, window);
   WindowObject* w = FindWindowObject(window);
   if (!w) return;
   const NativeWindowOperations& native = Native();
@@ -189,7 +189,6 @@ void CloseWindow(intptr_t window) {
 }
 
 HWND WindowID(intptr_t window) {
-  CheckWindowNumber(window);
   CheckObject(g_windowTable, window);
   WindowObject* w = FindWindowObject(window);
   return w ? w->handle : nullptr;

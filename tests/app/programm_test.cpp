@@ -1,0 +1,237 @@
+// Velmora.exe as a user meets it: started as a process of its own with its
+// temporary folders in a fresh folder, driven from outside through its
+// windows (menu commands, clicks, keys, message boxes) and ended through the
+// close confirmation.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/app/fahrer.h"
+#include "tests/support/temp_folder.h"
+
+using namespace apptest;
+
+namespace {
+
+const char* const Titel = "Velmora v 1.0 Release";
+
+class Velmora {
+ public:
+  // Starts the program with TEMP and TMP in `temp`; waits for its main window.
+  explicit Velmora(const std::string& temp) {
+    std::string programm = kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe");
+    std::string umgebung;
+    for (const char* e = GetEnvironmentStringsA(); *e; e += lstrlenA(e) + 1) {
+      if (_strnicmp(e, "TEMP=", 5) != 0 && _strnicmp(e, "TMP=", 4) != 0) umgebung.append(e).push_back('\0');
+    }
+    umgebung.append("TEMP=" + temp).push_back('\0');
+    umgebung.append("TMP=" + temp).push_back('\0');
+    umgebung.push_back('\0');
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    std::string zeile = "\"" + programm + "\"";
+    if (!CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, FALSE, 0, umgebung.data(), nullptr, &start,
+                        &prozess_)) {
+      ADD_FAILURE() << "cannot start " << programm;
+      return;
+    }
+    fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
+  }
+  ~Velmora() {
+    if (prozess_.hProcess) {
+      if (laeuft()) TerminateProcess(prozess_.hProcess, 99);
+      CloseHandle(prozess_.hProcess);
+      CloseHandle(prozess_.hThread);
+    }
+  }
+
+  DWORD id() const { return prozess_.dwProcessId; }
+  bool laeuft() const { return WaitForSingleObject(prozess_.hProcess, 0) == WAIT_TIMEOUT; }
+  // Waits up to 10 s for the end; the exit code, or -1 if it still runs.
+  long Ende() {
+    if (WaitForSingleObject(prozess_.hProcess, 10000) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(prozess_.hProcess, &code);
+    return long(code);
+  }
+
+  // A menu item, chosen as the menu bar would report it.
+  void Menue(int eintrag) { PostMessageA(fenster, WM_COMMAND, MAKEWPARAM(eintrag, 0), 0); }
+  HWND Gadget(int nummer) { return apptest::Gadget(fenster, nummer); }
+  Meldung Meldung_Beantworten(const char* titel, int knopf) { return Beantworte(titel, knopf, id()); }
+  HWND Warte(const char* titel) { return WarteAufFenster(titel, nullptr, id()); }
+  // No window of the program with this title comes within the time.
+  bool Kein(const char* titel, const char* klasse, int ms) {
+    for (int i = 0; i < ms / 10; ++i) {
+      if (FindeFenster(titel, klasse, id())) return false;
+      Sleep(10);
+    }
+    return true;
+  }
+
+  // Text of a cell of a report list of the program (read through its memory).
+  std::string Zelle(HWND liste, int zeile, int spalte) {
+    HANDLE p = prozess_.hProcess;
+    const SIZE_T groesse = sizeof(LVITEMA) + 512;
+    char* fremd = static_cast<char*>(VirtualAllocEx(p, nullptr, groesse, MEM_COMMIT, PAGE_READWRITE));
+    LVITEMA eintrag = {};
+    eintrag.iSubItem = spalte;
+    eintrag.pszText = fremd + sizeof(LVITEMA);
+    eintrag.cchTextMax = 512;
+    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
+    SendMessageA(liste, LVM_GETITEMTEXTA, zeile, LPARAM(fremd));
+    char text[512] = {};
+    ReadProcessMemory(p, fremd + sizeof(LVITEMA), text, sizeof text - 1, nullptr);
+    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
+    return text;
+  }
+  int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
+
+  HWND fenster = nullptr;
+
+ private:
+  PROCESS_INFORMATION prozess_ = {};
+};
+
+// Confirms the program's end with "Yes" and expects the process gone.
+void Beenden(Velmora& programm) {
+  Schliessen(programm.fenster);
+  Meldung frage = programm.Meldung_Beantworten("Wirklich Beenden", IDYES);
+  EXPECT_EQ(frage.text, "M\xF6" "chtest du das programm wirklich beenden?");
+  EXPECT_EQ(programm.Ende(), 0);
+  EXPECT_FALSE(IsWindow(programm.fenster));
+}
+
+// Chooses `datei` in the selection window opened by the add action.
+void Datei_Waehlen(Velmora& programm, const std::string& datei) {
+  HWND auswahl = programm.Warte("Auswahlfenster");
+  ASSERT_NE(auswahl, nullptr);
+  Tippen(apptest::Gadget(auswahl, 52), datei);
+  Klick(apptest::Gadget(auswahl, 59));
+  ASSERT_TRUE(WarteBisZu(auswahl));
+}
+
+// Selects row 0 of the send list as a user does, with a key.
+void Erste_Zeile_Markieren(HWND liste) {
+  SetForegroundWindow(GetAncestor(liste, GA_ROOT));
+  PostMessageA(liste, WM_KEYDOWN, VK_HOME, 0);
+  PostMessageA(liste, WM_KEYUP, VK_HOME, 0);
+  for (int i = 0; i < 300 && SendMessageA(liste, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) != 0; ++i) Sleep(10);
+}
+
+}  // namespace
+
+TEST(Programm, StartsWithoutAccessFileSilentlyAndAsksForTheAccessDataOnSend) {
+  kxtest::TempFolder temp;
+  Velmora programm(temp.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  RECT r;
+  GetWindowRect(programm.fenster, &r);
+  EXPECT_EQ(r.left, 225);
+  EXPECT_EQ(r.top, 55);
+  EXPECT_TRUE(programm.Kein(nullptr, "#32770", 500));  // no message at start
+  // The folders: persistent "Velmora\" and a private one named by a GUID.
+  EXPECT_TRUE(kxtest::IsFolder(temp / "Velmora"));
+  WIN32_FIND_DATAA eintrag;
+  HANDLE suche = FindFirstFileA((temp / "{*}").c_str(), &eintrag);
+  ASSERT_NE(suche, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(std::string(eintrag.cFileName).size(), 38u);
+  FindClose(suche);
+
+  programm.Menue(2);  // "Senden"
+  Meldung meldung = programm.Meldung_Beantworten("Achtung", IDOK);
+  EXPECT_EQ(meldung.text, "Du musst zuerst die FTP Zugangsdaten \xFC" "ber das Men\xFC \xB4Server\xB4 eingeben");
+  Beenden(programm);
+}
+
+TEST(Programm, StartWithAnAccessFileNeedsNoFurtherStep) {
+  kxtest::TempFolder temp;
+  CreateDirectoryA((temp / "Velmora").c_str(), nullptr);
+  kxtest::WriteBytes(temp / "Velmora\\Hash.txt", "MTI3LjAuMC4x\r\nbG9jYWxob3N0\r\nc2VuZGVy\r\nZ2VoZWlt\r\n");
+  Velmora programm(temp.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Menue(2);
+  EXPECT_TRUE(programm.Kein("Achtung", "#32770", 1000));
+  Beenden(programm);
+}
+
+TEST(Programm, CloseAnsweredNoKeepsItRunningYesEndsIt) {
+  kxtest::TempFolder temp;
+  Velmora programm(temp.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  Schliessen(programm.fenster);
+  Meldung frage = programm.Meldung_Beantworten("Wirklich Beenden", IDNO);
+  EXPECT_EQ(frage.titel, "Wirklich Beenden");
+  Sleep(300);
+  EXPECT_TRUE(programm.laeuft());
+  EXPECT_TRUE(IsWindowVisible(programm.fenster));
+  Beenden(programm);
+}
+
+TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
+  kxtest::TempFolder temp;
+  std::string datei = temp / "bericht.pdf";
+  kxtest::WriteBytes(datei, std::string(999999, 'x'));
+  Velmora programm(temp.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  HWND liste = programm.Gadget(1);
+  ASSERT_NE(liste, nullptr);
+  HWND hinzufuegen = programm.Gadget(2);
+  HWND senden = programm.Gadget(3);
+  EXPECT_FALSE(IsWindowEnabled(senden));  // nothing selected
+
+  // The add button: the row with the size in column 4, the hints change.
+  Klick(hinzufuegen);
+  Datei_Waehlen(programm, datei);
+  for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
+  ASSERT_EQ(programm.Zeilen(liste), 1);
+  EXPECT_EQ(programm.Zelle(liste, 0, 0), "bericht.pdf");
+  EXPECT_EQ(programm.Zelle(liste, 0, 4), "976 KB");
+  EXPECT_EQ(programm.Zelle(liste, 0, 1), "");
+  EXPECT_EQ(Text(programm.Gadget(37)), "");
+  EXPECT_EQ(Text(programm.Gadget(38)), "< Eintrag markieren und Button dr\xFC" "cken");
+
+  // A second add: the "alte Datei" message and no selection window.
+  Klick(hinzufuegen);
+  Meldung alt = programm.Meldung_Beantworten("Achtung", IDOK);
+  EXPECT_EQ(alt.text, "Du musst die alte Datei erst Senden, bevor du eine neue Hinzuf\xFCgst");
+  EXPECT_TRUE(programm.Kein("Auswahlfenster", nullptr, 300));
+
+  // A selected row enables the send button.
+  Erste_Zeile_Markieren(liste);
+  for (int i = 0; i < 300 && !IsWindowEnabled(senden); ++i) Sleep(10);
+  EXPECT_TRUE(IsWindowEnabled(senden));
+  Bildschirmfoto(programm.fenster, "programm_sendeliste");
+
+  // Menu "Löschen": the row stays, blank, so adding is still refused.
+  programm.Menue(3);
+  for (int i = 0; i < 300 && !programm.Zelle(liste, 0, 0).empty(); ++i) Sleep(10);
+  EXPECT_EQ(programm.Zeilen(liste), 1);
+  for (int spalte = 0; spalte < 6; ++spalte) EXPECT_EQ(programm.Zelle(liste, 0, spalte), "") << spalte;
+  programm.Menue(1);
+  EXPECT_EQ(programm.Meldung_Beantworten("Achtung", IDOK).text,
+            "Du musst die alte Datei erst Senden, bevor du eine neue Hinzuf\xFCgst");
+
+  // The delete button removes the row.
+  Erste_Zeile_Markieren(liste);
+  Klick(programm.Gadget(4));
+  for (int i = 0; i < 300 && programm.Zeilen(liste) != 0; ++i) Sleep(10);
+  EXPECT_EQ(programm.Zeilen(liste), 0);
+
+  // Nothing selected: the delete button says so.
+  Klick(programm.Gadget(4));
+  EXPECT_EQ(programm.Meldung_Beantworten("Achtung", IDOK).text, "Du musst eine zu L\xF6" "chende Datei Markieren");
+
+  // The menu's add puts the size in column 1.
+  programm.Menue(1);
+  Datei_Waehlen(programm, datei);
+  for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
+  EXPECT_EQ(programm.Zelle(liste, 0, 1), "976 KB");
+  EXPECT_EQ(programm.Zelle(liste, 0, 4), "");
+  Beenden(programm);
+}
