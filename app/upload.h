@@ -43,6 +43,8 @@ constexpr int32_t Code_Versuche = 1000;
 int32_t Datei_Senden(const char* lokal, const char* entfernt);
 constexpr int32_t Sende_Versuche = 3;
 constexpr int32_t Sende_Pause = 500;  // ms between two tries
+// Closes FTP object 1 if the upload opened it and it was not closed since.
+void Ftp_Schliessen();
 
 // ---- progress (upload_fortschritt.cpp) -----------------------------------------------
 

@@ -14,7 +14,6 @@
 #include "runtime/core/threads.h"
 #include "runtime/files/directory.h"
 #include "runtime/gui/gadget.h"
-#include "runtime/network/ftp.h"
 
 namespace velmora {
 
@@ -49,7 +48,7 @@ void Cleaner(const char* modus) {
   Z_ if (kx::Equal(modus, "Upload fertig")) {
     Z_ kx::DeleteDirectory(Tempdir, "*.*", MitUnterordnern);
     Z_ kx::MakeDirectory(Tempdir);
-    Z_ if (kx::FtpIsOpen(Connect.serverid)) kx::CloseFtp(Connect.serverid);
+    Z_ Ftp_Schliessen();
     Z_ kx::SetGadgetState(ProgressBar_Upload, 0);
     Z_ kx::SetGadgetState(ProgressBar_Vorbereiten, 0);
     Z_ kx::SetGadgetText(Text_11, "0 %");

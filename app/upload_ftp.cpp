@@ -6,6 +6,7 @@
 // names the last such part, so a run that stops (a failure, the program
 // killed) leaves a record from which the next start goes on.  The count file,
 // which tells receivers the transfer is complete, follows only a full set.
+#include <atomic>
 #include <cmath>
 
 #include "app/debugger.h"
@@ -28,16 +29,25 @@ namespace {
 
 constexpr int32_t Passiv = 1;
 
+// Whether FTP object 1 exists.  Asking the FTP library (FtpIsOpen) about a
+// number that names no object is a misuse its checks report, and the
+// clean-up runs twice per upload (from the upload and from the code window).
+std::atomic<bool> Ftp_Offen{false};
+
 // The end of an upload that could not go on: the connection's message, the
 // connection closed.  The row, the parts and the resume record stay, so the
 // user can send again now or the next start resumes.
 int32_t Upload_Misslungen() {
+  Ftp_Schliessen();
   kx::MessageRequester("Fehler", Fehler.FTPConnect, 0);
-  if (kx::FtpIsOpen(Connect.serverid)) kx::CloseFtp(Connect.serverid);
   return 0;
 }
 
 }  // namespace
+
+void Ftp_Schliessen() {
+  if (Ftp_Offen.exchange(false)) kx::CloseFtp(Connect.serverid);
+}
 
 int32_t Datei_Senden(const char* lokal, const char* entfernt) {
   PROZEDUR(Datei_Senden, lokal, entfernt);
@@ -78,6 +88,7 @@ int32_t Upload(int32_t wert) {
     Z_ kx::Debug("null connect");
     Z_ return Upload_Misslungen();
   }
+  Z_ Ftp_Offen = true;
   Z_ if (!kx::FtpChangeDirectory(Connect.serverid, Ordner.FTPOrdner)) {
     Z_ kx::MessageRequester("", "Bitte lege im Rootverzeichnis den Ordner \xB4SPLIT\xB4 an", 0);
     Z_ Programmende();

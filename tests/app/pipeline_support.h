@@ -30,9 +30,11 @@
 #include "runtime/gui/events.h"
 #include "runtime/gui/gadget.h"
 #include "runtime/gui/window.h"
+#include "runtime/network/network.h"
+#include "tests/support/report_recorder.h"
 #include "tests/support/temp_folder.h"
 
-namespace apptest {
+namespace pipetest {
 
 inline std::string S(const char* text) { return text ? text : ""; }
 inline void Setzen(char** variable, const std::string& text) { kx::AssignString(variable, text.c_str()); }
@@ -340,6 +342,8 @@ class Programm : public testing::Test {
     SetEnvironmentVariableA("TMP", temp_.c_str());
     SetEnvironmentVariableA("TEMP", temp_.c_str());
     ZustandLeeren();
+    static const int netz = kx::InitNetwork();  // once per process
+    (void)netz;
     velmora::Startwerte();
     ZugangSetzen("velmora", "secret");
     ASSERT_TRUE(Hauptfenster_Nachbilden());
@@ -362,6 +366,8 @@ class Programm : public testing::Test {
     SetEnvironmentVariableA("TEMP", altTemp_);
     kxtest::RemoveTree(temp_);
     ZustandLeeren();
+    // No runtime command was misused on the way.
+    for (const auto& report : recorder_.reports()) ADD_FAILURE() << report.key << ": " << report.text;
   }
 
   void ZugangSetzen(const std::string& user, const std::string& pw) {
@@ -428,6 +434,7 @@ class Programm : public testing::Test {
 
   std::string lokal(const std::string& name) const { return temp_ + name; }
 
+  kxtest::ReportRecorder recorder_;
   Server server_;
   Bediener bediener_;
   std::string temp_;
@@ -435,4 +442,4 @@ class Programm : public testing::Test {
   char altTemp_[MAX_PATH + 1] = {};
 };
 
-}  // namespace apptest
+}  // namespace pipetest

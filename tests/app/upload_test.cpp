@@ -17,7 +17,7 @@
 #include "tests/app/pipeline_support.h"
 
 using namespace velmora;
-using namespace apptest;
+using namespace pipetest;
 
 namespace {
 

@@ -1,0 +1,287 @@
+// A transfer through Velmora.exe as users meet it: the program runs as a
+// process of its own against the test's transfer server (pyftpdlib and
+// nginx), and is driven from outside through its windows: the selection
+// window, the menu, the code window, the tab "Empfangen", the save requester
+// and the message boxes.  The resume case kills the program in the middle of
+// an upload and starts it again.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/app/fahrer.h"
+#include "tests/support/temp_folder.h"
+
+using namespace apptest;
+
+namespace {
+
+const char* const Titel = "Velmora v 1.0 Release";
+
+std::string Zeile(const std::string& datei) {
+  std::string text = kxtest::ReadBytes(datei);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// The transfer server of this test program (transfer_servers.sh).
+struct Server {
+  std::string state = std::getenv("VELMORA_TRANSFER_STATE") ? std::getenv("VELMORA_TRANSFER_STATE") : "";
+  std::string root(const std::string& below = "") const {
+    return kxtest::WinePath(state + "/root") + (below.empty() ? "" : "\\" + below);
+  }
+  std::string address() const { return Zeile(kxtest::WinePath(state + "/ftp.address")); }
+  std::string domain() const { return "127.0.0.1:" + Zeile(kxtest::WinePath(state + "/web.port")); }
+};
+
+std::string Base64(const std::string& text) {
+  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < text.size(); i += 3) {
+    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
+    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
+    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
+    out += zeichen[n >> 18 & 63];
+    out += zeichen[n >> 12 & 63];
+    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
+    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
+  }
+  return out;
+}
+
+std::string Zufallsbytes(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  uint32_t x = seed | 1u;
+  for (size_t i = 0; i < size; ++i) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    bytes[i] = static_cast<char>(x);
+  }
+  return bytes;
+}
+
+class Velmora {
+ public:
+  explicit Velmora(const std::string& temp) {
+    std::string programm = kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe");
+    std::string umgebung;
+    for (const char* e = GetEnvironmentStringsA(); *e; e += lstrlenA(e) + 1) {
+      if (_strnicmp(e, "TEMP=", 5) != 0 && _strnicmp(e, "TMP=", 4) != 0) umgebung.append(e).push_back('\0');
+    }
+    umgebung.append("TEMP=" + temp).push_back('\0');
+    umgebung.append("TMP=" + temp).push_back('\0');
+    umgebung.push_back('\0');
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    std::string zeile = "\"" + programm + "\"";
+    if (!CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, FALSE, 0, umgebung.data(), nullptr, &start,
+                        &prozess_)) {
+      ADD_FAILURE() << "cannot start " << programm;
+      return;
+    }
+    fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
+  }
+  ~Velmora() {
+    if (prozess_.hProcess) {
+      if (laeuft()) TerminateProcess(prozess_.hProcess, 99);
+      WaitForSingleObject(prozess_.hProcess, 10000);
+      CloseHandle(prozess_.hProcess);
+      CloseHandle(prozess_.hThread);
+    }
+  }
+  bool laeuft() const { return WaitForSingleObject(prozess_.hProcess, 0) == WAIT_TIMEOUT; }
+  void Toeten() {
+    TerminateProcess(prozess_.hProcess, 9);
+    WaitForSingleObject(prozess_.hProcess, 10000);
+  }
+  DWORD id() const { return prozess_.dwProcessId; }
+  void Menue(int eintrag) { PostMessageA(fenster, WM_COMMAND, MAKEWPARAM(eintrag, 0), 0); }
+  HWND Gadget(int nummer) { return apptest::Gadget(fenster, nummer); }
+  HWND Warte(const char* titel) { return WarteAufFenster(titel, nullptr, id()); }
+
+  std::string Zelle(HWND liste, int zeile, int spalte) {
+    HANDLE p = prozess_.hProcess;
+    const SIZE_T groesse = sizeof(LVITEMA) + 512;
+    char* fremd = static_cast<char*>(VirtualAllocEx(p, nullptr, groesse, MEM_COMMIT, PAGE_READWRITE));
+    LVITEMA eintrag = {};
+    eintrag.iSubItem = spalte;
+    eintrag.pszText = fremd + sizeof(LVITEMA);
+    eintrag.cchTextMax = 512;
+    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
+    SendMessageA(liste, LVM_GETITEMTEXTA, zeile, LPARAM(fremd));
+    char text[512] = {};
+    ReadProcessMemory(p, fremd + sizeof(LVITEMA), text, sizeof text - 1, nullptr);
+    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
+    return text;
+  }
+  int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
+
+  // Datei > Hinzufügen with a file, then Datei > Senden.
+  void Senden(const std::string& datei) {
+    Menue(1);
+    HWND auswahl = Warte("Auswahlfenster");
+    ASSERT_NE(auswahl, nullptr);
+    Tippen(apptest::Gadget(auswahl, 52), datei);
+    Klick(apptest::Gadget(auswahl, 59));
+    ASSERT_TRUE(WarteBisZu(auswahl));
+    Menue(2);
+  }
+  // Waits for the code window (up to `ms`), reads the code and closes it.
+  std::string Code(DWORD ms, const std::function<void()>& jedesMal = {}) {
+    HWND code = nullptr;
+    for (DWORD t = 0; t < ms && !code && laeuft(); t += 20) {
+      code = FindeFenster("Code", nullptr, id());
+      if (jedesMal) jedesMal();
+      if (!code) Sleep(20);
+    }
+    if (!code) return "";
+    HWND feld = nullptr;
+    for (int i = 0; i < 500 && !(feld = apptest::Gadget(code, 44)); ++i) Sleep(10);
+    Sleep(200);
+    std::string text = Text(feld);
+    Bildschirmfoto(code, "uebertragung_code");
+    Klick(apptest::Gadget(code, 45));
+    WarteBisZu(code);
+    return text;
+  }
+  // Tab "Empfangen": the code, "Downloaden", the place to save; the message
+  // that comes at the end.
+  Meldung Empfangen(const std::string& code, const std::string& ziel) {
+    HWND panel = Gadget(13);
+    SendMessageA(panel, TCM_SETCURSEL, 1, 0);
+    Tippen(Gadget(15), code);
+    Klick(Gadget(17));
+    HWND speichern = WarteAufFenster("Speicherort", "#32770", id());
+    if (!speichern) return {};
+    HWND feld = nullptr;
+    EnumChildWindows(
+        speichern,
+        [](HWND h, LPARAM p) -> BOOL {
+          const int nummer = GetDlgCtrlID(h);
+          char klasse[32] = {};
+          GetClassNameA(h, klasse, sizeof klasse);
+          if ((nummer == 0x47C || nummer == 0x480) && lstrcmpiA(klasse, "Edit") == 0) {
+            *reinterpret_cast<HWND*>(p) = h;
+            return FALSE;
+          }
+          if (nummer == 0x47C && lstrcmpiA(klasse, "ComboBox") == 0) {
+            *reinterpret_cast<HWND*>(p) = FindWindowExA(h, nullptr, "Edit", nullptr);
+            return FALSE;
+          }
+          return TRUE;
+        },
+        LPARAM(&feld));
+    if (!feld) return {};
+    Tippen(feld, ziel);
+    PostMessageA(speichern, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 12000; ++i) {
+      for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
+        if (FindeFenster(titel, "#32770", id())) {
+          Bildschirmfoto(fenster, "uebertragung_empfangen");
+          return Beantworte(titel, IDOK, id());
+        }
+      }
+      Sleep(10);
+    }
+    return {};
+  }
+  void Beenden() {
+    Schliessen(fenster);
+    Beantworte("Wirklich Beenden", IDYES, id());
+    WaitForSingleObject(prozess_.hProcess, 10000);
+  }
+
+  HWND fenster = nullptr;
+
+ private:
+  PROCESS_INFORMATION prozess_ = {};
+};
+
+class Uebertragung : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(server_.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
+    kxtest::RemoveTree(server_.root("SPLIT"));
+    CreateDirectoryA(server_.root("SPLIT").c_str(), nullptr);
+    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
+    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
+                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64("secret") +
+                                                         "\r\n");
+  }
+  Server server_;
+  kxtest::TempFolder temp_;
+};
+
+// A file of 3,500,000 bytes with transfers 1 and 2 on the server: the send
+// list counts the megabytes sent, the code window shows 3; received through
+// the tab "Empfangen" of the same program, the file arrives whole.
+TEST_F(Uebertragung, FileSentAndReceivedThroughTheWindows) {
+  CreateDirectoryA(server_.root("SPLIT\\1").c_str(), nullptr);
+  CreateDirectoryA(server_.root("SPLIT\\2").c_str(), nullptr);
+  const std::string inhalt = Zufallsbytes(3500000, 21);
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "reise.bin", inhalt));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  HWND liste = programm.Gadget(1);
+  programm.Senden(temp_ / "reise.bin");
+  std::vector<std::string> gesendet;
+  const std::string code = programm.Code(120000, [&] {
+    std::string zelle = programm.Zelle(liste, 0, 2);
+    if (!zelle.empty() && (gesendet.empty() || gesendet.back() != zelle)) gesendet.push_back(zelle);
+  });
+  EXPECT_EQ(code, "3");
+  EXPECT_EQ(gesendet, (std::vector<std::string>{"0 MB", "1 MB", "2 MB", "3 MB"}));
+  EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\3\\Anz.txt")), "4");
+
+  Meldung m = programm.Empfangen(code, temp_ / "angekommen");
+  EXPECT_EQ(m.titel, "Download abgeschlossen");
+  EXPECT_EQ(m.text, "Der Download wurde erfolgreich abgeschlossen!!!");
+  EXPECT_TRUE(kxtest::ReadBytes(temp_ / "angekommen\\reise.bin") == inhalt);
+  EXPECT_FALSE(kxtest::Exists(temp_ / "angekommen.zip"));
+  programm.Beenden();
+}
+
+// Killed (not closed) after part 2 of 4 was stored: the next start shows the
+// row at once, sends parts 3 and 4 into the same folder and shows the same
+// code; the received file is whole.
+TEST_F(Uebertragung, KilledAfterPartTwoResumesAtTheNextStart) {
+  const std::string inhalt = Zufallsbytes(3500000, 23);
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "akte.bin", inhalt));
+  {
+    Velmora programm(temp_.path());
+    ASSERT_NE(programm.fenster, nullptr);
+    programm.Senden(temp_ / "akte.bin");
+    const std::string record = temp_ / "Velmora\\Infos.txt";
+    bool zwei = false;
+    for (int i = 0; i < 6000 && !zwei; ++i) {
+      zwei = kxtest::ReadBytes(record).find("Erfolgreich2\r\n") != std::string::npos;
+      if (!zwei) Sleep(5);
+    }
+    ASSERT_TRUE(zwei);
+    programm.Toeten();
+  }
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1\\3.quon")));
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1\\Anz.txt")));
+
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  HWND liste = programm.Gadget(1);
+  for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
+  EXPECT_EQ(programm.Zeilen(liste), 1);
+  EXPECT_EQ(programm.Zelle(liste, 0, 0), "akte.bin");
+  EXPECT_EQ(programm.Code(120000), "1");
+  EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "4");
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\2")));
+
+  Meldung m = programm.Empfangen("1", temp_ / "akte");
+  EXPECT_EQ(m.titel, "Download abgeschlossen");
+  EXPECT_TRUE(kxtest::ReadBytes(temp_ / "akte\\akte.bin") == inhalt);
+  programm.Beenden();
+}
+
+}  // namespace
