@@ -45,6 +45,8 @@ constexpr int32_t Sende_Versuche = 3;
 constexpr int32_t Sende_Pause = 500;  // ms between two tries
 // Closes FTP object 1 if the upload opened it and it was not closed since.
 void Ftp_Schliessen();
+// True while the upload's FTP connection may be asked for its progress.
+bool Ftp_Verbunden();
 
 // ---- progress (upload_fortschritt.cpp) -----------------------------------------------
 

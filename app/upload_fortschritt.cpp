@@ -76,6 +76,7 @@ int32_t Aktualisierer_Upload(int32_t wert) {
   Z_ do {
     Z_ kx::StringScope runde;
     Z_ Gesendet_Zeigen();
+    Z_ if (!Ftp_Verbunden()) break;
     Z_ int32_t Pgg = kx::FtpProgress(Connect.serverid);
     Z_ if (Pgg == kx::FtpProgressSetup || Pgg == kx::FtpProgressDone || Pgg == kx::FtpProgressFailed) {
       Z_ Delay(10);  // between two parts: look again soon
@@ -89,14 +90,23 @@ int32_t Aktualisierer_Upload(int32_t wert) {
     Z_ kx::SetGadgetState(ProgressBar_Upload, int32_t(std::lround(prozent)));
 
     Z_ int32_t anf = kx::FtpProgress(Connect.serverid);
-    Z_ Delay(1000);
+    // About a second for the speed; parts that finish meanwhile show at once.
+    Z_ int32_t gezeigt = Grosrel;
+    Z_ for (int32_t schritt = 0; schritt < 100 && Ftp_Verbunden() && Upload_Status != 5; ++schritt) {
+      Z_ Delay(10);
+      Z_ if (Grosrel != gezeigt) {
+        Z_ gezeigt = Grosrel;
+        Z_ Gesendet_Zeigen();
+      }
+    }
+    Z_ if (!Ftp_Verbunden()) break;
     Z_ int32_t endd = kx::FtpProgress(Connect.serverid);
     Z_ if (anf < 0 || endd < 0 || endd < anf) continue;  // a part began or ended meanwhile
     Z_ int32_t cen = endd - anf;
     Z_ kx::Text kbs;
     Z_ kbs << Ohne_Ende(kx::FloatToString(float(cen), 0, kx::Here), 3, kx::Here) << " KBs";
     Z_ kx::SetGadgetItemText(ListIcon_0, 0, kbs, Spalte_Geschwindigkeit);
-  } while (Upload_Status != 5 && Upload_Laeuft());
+  } while (Upload_Status != 5 && Upload_Laeuft() && Ftp_Verbunden());
   Z_ Gesendet_Zeigen();
   Z_ return 0;
 }

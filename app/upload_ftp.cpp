@@ -32,13 +32,19 @@ constexpr int32_t Passiv = 1;
 // Whether FTP object 1 exists.  Asking the FTP library (FtpIsOpen) about a
 // number that names no object is a misuse its checks report, and the
 // clean-up runs twice per upload (from the upload and from the code window).
+// Ftp_Offen says the connection may be used; FtpObjekt that it exists.
 std::atomic<bool> Ftp_Offen{false};
+std::atomic<bool> FtpObjekt{false};
 
 // The end of an upload that could not go on: the connection's message, the
 // connection closed.  The row, the parts and the resume record stay, so the
 // user can send again now or the next start resumes.
 int32_t Upload_Misslungen() {
-  Ftp_Schliessen();
+  // The progress thread polls the connection's counter: it lets go first.
+  Ftp_Offen = false;
+  for (int32_t runde = 0; runde < 300 && kx::ThreadRunning(v_Aktualisierer_Upload); ++runde) Delay(10);
+  if (FtpObjekt) kx::CloseFtp(Connect.serverid);
+  FtpObjekt = false;
   kx::MessageRequester("Fehler", Fehler.FTPConnect, 0);
   return 0;
 }
@@ -46,8 +52,11 @@ int32_t Upload_Misslungen() {
 }  // namespace
 
 void Ftp_Schliessen() {
-  if (Ftp_Offen.exchange(false)) kx::CloseFtp(Connect.serverid);
+  Ftp_Offen = false;
+  if (FtpObjekt.exchange(false)) kx::CloseFtp(Connect.serverid);
 }
+
+bool Ftp_Verbunden() { return Ftp_Offen; }
 
 int32_t Datei_Senden(const char* lokal, const char* entfernt) {
   PROZEDUR(Datei_Senden, lokal, entfernt);
@@ -88,6 +97,7 @@ int32_t Upload(int32_t wert) {
     Z_ kx::Debug("null connect");
     Z_ return Upload_Misslungen();
   }
+  Z_ FtpObjekt = true;
   Z_ Ftp_Offen = true;
   Z_ if (!kx::FtpChangeDirectory(Connect.serverid, Ordner.FTPOrdner)) {
     Z_ kx::MessageRequester("", "Bitte lege im Rootverzeichnis den Ordner \xB4SPLIT\xB4 an", 0);
