@@ -46,7 +46,12 @@ void Cleaner(const char* modus) {
   Z_ kx::StringScope scope;
   Z_ Delay(1003);
   Z_ if (kx::Equal(modus, "Upload fertig")) {
-    Z_ kx::DeleteDirectory(Tempdir, "*.*", MitUnterordnern);
+    // Only the upload's own files go: a download may be using the private
+    // folder at the same time (its parts, its count file).
+    Z_ kx::RemoveFile(MyZIP);
+    Z_ kx::DeleteDirectory(Ordner.TempSplitOrdnerPfad, "*.*", MitUnterordnern);
+    Z_ kx::RemoveFile(kx::Text() << Tempdir << "dd.txt");
+    Z_ kx::RemoveFile(kx::Text() << Tempdir << "Anz.txt");
     Z_ kx::MakeDirectory(Tempdir);
     Z_ Ftp_Schliessen();
     Z_ kx::SetGadgetState(ProgressBar_Upload, 0);

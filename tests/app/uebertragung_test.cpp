@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -65,6 +66,32 @@ std::string Zufallsbytes(size_t size, uint32_t seed) {
   return bytes;
 }
 
+// The control with this gadget number (its control ID) among the window's
+// descendants.
+HWND Steuerelement(HWND fenster, int nummer) {
+  struct Suche {
+    int nummer;
+    HWND gefunden;
+  } suche = {nummer, nullptr};
+  EnumChildWindows(
+      fenster,
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Suche*>(p);
+        if (GetDlgCtrlID(h) != s->nummer) return TRUE;
+        s->gefunden = h;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&suche));
+  return suche.gefunden;
+}
+
+// The same, once its window has built it.
+HWND WarteGadget(HWND fenster, int nummer) {
+  HWND h = nullptr;
+  for (int i = 0; i < 1000 && !(h = Steuerelement(fenster, nummer)); ++i) Sleep(10);
+  return h;
+}
+
 class Velmora {
  public:
   explicit Velmora(const std::string& temp) {
@@ -76,17 +103,32 @@ class Velmora {
     umgebung.append("TEMP=" + temp).push_back('\0');
     umgebung.append("TMP=" + temp).push_back('\0');
     umgebung.push_back('\0');
+    // The program's console output (its debugger's lines) goes to a file
+    // that a failing test shows.
+    SECURITY_ATTRIBUTES erben = {sizeof erben, nullptr, TRUE};
+    ausgabe_ = temp + "\\programm.log";
+    HANDLE log = CreateFileA(ausgabe_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &erben,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOA start = {};
     start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = log;
+    start.hStdError = log;
     std::string zeile = "\"" + programm + "\"";
-    if (!CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, FALSE, 0, umgebung.data(), nullptr, &start,
-                        &prozess_)) {
+    const BOOL gestartet = CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, TRUE, 0, umgebung.data(),
+                                          nullptr, &start, &prozess_);
+    CloseHandle(log);
+    if (!gestartet) {
       ADD_FAILURE() << "cannot start " << programm;
       return;
     }
     fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
+    // The main window opens before its gadgets are built.
+    if (fenster) WarteGadget(fenster, 41);
   }
   ~Velmora() {
+    if (testing::Test::HasFailure()) std::printf("%s", kxtest::ReadBytes(ausgabe_).c_str());
     if (prozess_.hProcess) {
       if (laeuft()) TerminateProcess(prozess_.hProcess, 99);
       WaitForSingleObject(prozess_.hProcess, 10000);
@@ -101,7 +143,7 @@ class Velmora {
   }
   DWORD id() const { return prozess_.dwProcessId; }
   void Menue(int eintrag) { PostMessageA(fenster, WM_COMMAND, MAKEWPARAM(eintrag, 0), 0); }
-  HWND Gadget(int nummer) { return apptest::Gadget(fenster, nummer); }
+  HWND Gadget(int nummer) { return WarteGadget(fenster, nummer); }
   HWND Warte(const char* titel) { return WarteAufFenster(titel, nullptr, id()); }
 
   std::string Zelle(HWND liste, int zeile, int spalte) {
@@ -126,8 +168,8 @@ class Velmora {
     Menue(1);
     HWND auswahl = Warte("Auswahlfenster");
     ASSERT_NE(auswahl, nullptr);
-    Tippen(apptest::Gadget(auswahl, 52), datei);
-    Klick(apptest::Gadget(auswahl, 59));
+    Tippen(WarteGadget(auswahl, 52), datei);
+    Klick(WarteGadget(auswahl, 59));
     ASSERT_TRUE(WarteBisZu(auswahl));
     Menue(2);
   }
@@ -141,11 +183,14 @@ class Velmora {
     }
     if (!code) return "";
     HWND feld = nullptr;
-    for (int i = 0; i < 500 && !(feld = apptest::Gadget(code, 44)); ++i) Sleep(10);
+    for (int i = 0; i < 500 && !(feld = Steuerelement(code, 44)); ++i) Sleep(10);
     Sleep(200);
-    std::string text = Text(feld);
+    // Another process's edit control: its text comes by message.
+    char puffer[64] = {};
+    if (feld) SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer));
+    std::string text = puffer;
     Bildschirmfoto(code, "uebertragung_code");
-    Klick(apptest::Gadget(code, 45));
+    Klick(Steuerelement(code, 45));
     WarteBisZu(code);
     return text;
   }
@@ -200,6 +245,7 @@ class Velmora {
 
  private:
   PROCESS_INFORMATION prozess_ = {};
+  std::string ausgabe_;
 };
 
 class Uebertragung : public testing::Test {

@@ -249,6 +249,30 @@ TEST_F(UploadTest, ServerStoppedMidUploadLeavesAResumableRecordAndNoCountFile) {
   kxtest::RemoveTree(tempdir);
 }
 
+// The clean-up after an upload removes the upload's files from the private
+// folder and leaves what a download is using there at the same time.
+TEST_F(UploadTest, CleanUpAfterAnUploadLeavesARunningDownloadsFiles) {
+  const std::string tempdir = S(Tempdir);
+  ASSERT_TRUE(kxtest::WriteBytes(S(MyZIP), "PK"));
+  ASSERT_TRUE(CreateDirectoryA(S(Ordner.TempSplitOrdnerPfad).c_str(), nullptr));
+  ASSERT_TRUE(kxtest::WriteBytes(S(Ordner.TempSplitOrdnerPfad) + "1.quon", "PK"));
+  ASSERT_TRUE(kxtest::WriteBytes(tempdir + "dd.txt", "bin"));
+  ASSERT_TRUE(kxtest::WriteBytes(tempdir + "Anz.txt", "1"));
+  ASSERT_TRUE(kxtest::WriteBytes(S(Templog) + "Infos.txt", "TempPfad\r\n"));
+  ASSERT_TRUE(CreateDirectoryA(S(Ordner.TempEmpfangOrdnerPfad).c_str(), nullptr));
+  ASSERT_TRUE(kxtest::WriteBytes(S(Ordner.TempEmpfangOrdnerPfad) + "\\1.quon", "Teil"));
+  ASSERT_TRUE(kxtest::WriteBytes(tempdir + "AnzEmpf.txt", "3"));
+
+  Cleaner("Upload fertig");
+  EXPECT_FALSE(kxtest::Exists(S(MyZIP)));
+  EXPECT_FALSE(kxtest::Exists(S(Ordner.TempSplitOrdnerPfad)));
+  EXPECT_FALSE(kxtest::Exists(tempdir + "dd.txt"));
+  EXPECT_FALSE(kxtest::Exists(tempdir + "Anz.txt"));
+  EXPECT_FALSE(kxtest::Exists(S(Templog) + "Infos.txt"));
+  EXPECT_EQ(kxtest::ReadBytes(S(Ordner.TempEmpfangOrdnerPfad) + "\\1.quon"), "Teil");
+  EXPECT_EQ(kxtest::ReadBytes(tempdir + "AnzEmpf.txt"), "3");
+}
+
 // The folder's size column counts from nothing on every calculation.
 TEST_F(UploadTest, SizeColumnOfAFolderDoesNotAddUpAcrossCalculations) {
   ASSERT_TRUE(CreateDirectoryA(lokal("z").c_str(), nullptr));
