@@ -51,10 +51,15 @@ http_port="$(cat "$work/http.port")"
 echo "demo: FTP  on 127.0.0.1:21 (user velmora, password velmora)"
 echo "demo: HTTP on http://127.0.0.1:$http_port/  (both serve $serve)"
 
-# The build this machine can execute, the 32-bit product where it can.
+# The build this machine can execute, the 32-bit product where it can and
+# where it was built (VELMORA_BUILDS=x64 builds and runs the 64-bit one only).
 caller_display="${DISPLAY:-}"
 source scripts/wine-session.sh
-if velmora_can_run_32; then bdir=build arch=32; else bdir=build-x64 arch=64; fi
+if velmora_can_run_32 && [[ " ${VELMORA_BUILDS:-x64 default} " == *" default "* ]]; then
+  bdir=build arch=32
+else
+  bdir=build-x64 arch=64
+fi
 echo "demo: running the $arch-bit build ($bdir)"
 wine_session_start "$arch"
 # The session's own trap replaced ours: stop Wine and the servers alike.
