@@ -32,8 +32,8 @@ void Auswahl_Fenster() {
   Z_ kx::OptionGadget(Option_Ordner, 70, 130, 20, 20, "");
   Z_ kx::StringGadget(String_Datei, 100, 70, 210, 25, "", 0);
   Z_ kx::StringGadget(String_Ordner, 100, 130, 210, 25, "", 0);
-  Z_ kx::ButtonGadget(Button_Datei, 330, 70, 100, 30, "Ausw\xE4hlen", 0);
-  Z_ kx::ButtonGadget(Button_Ordner, 330, 130, 100, 30, "Ausw\xE4hlen", 0);
+  Z_ kx::ButtonGadget(Button_Datei, 330, 70, 100, 30, "Auswählen", 0);
+  Z_ kx::ButtonGadget(Button_Ordner, 330, 130, 100, 30, "Auswählen", 0);
   Z_ kx::TextGadget(Text_Hinweis, 10, 20, 400, 20, Namen.Text_Auswahlfenster, 0);
   Z_ kx::TextGadget(Text_Datei, 20, 70, 40, 20, "Datei:", 0);
   Z_ kx::TextGadget(Text_Ordner, 16, 130, 40, 20, "Ordner:", 0);
@@ -49,13 +49,13 @@ void Auswahl_Fenster() {
     Z_ if (gadget == Option_Datei) Auswahl_Felder_Schalten(1);
     Z_ if (gadget == Option_Ordner) Auswahl_Felder_Schalten(0);
     Z_ if (gadget == Button_Datei) {
-      Z_ kx::Assign(Upload_Datei_Pfad, kx::OpenFileRequester("Datei Ausw\xE4hlen", "Desktop", "*.*", 0, 0, kx::Here));
+      Z_ kx::Assign(Upload_Datei_Pfad, kx::OpenFileRequester("Datei Auswählen", "Desktop", "*.*", 0, 0, kx::Here));
       Z_ kx::SetGadgetText(String_Datei, Upload_Datei_Pfad);
     }
     Z_ if (gadget == Button_Ordner) {
       Z_ kx::Text desktop;
       Z_ desktop << kx::GetHomeDirectory(kx::Here) << "Desktop\\";
-      Z_ kx::Assign(Upload_Ordner_Pfad, kx::PathRequester("Ordner Ausw\xE4hlen", desktop, kx::Here));
+      Z_ kx::Assign(Upload_Ordner_Pfad, kx::PathRequester("Ordner Auswählen", desktop, kx::Here));
       Z_ kx::SetGadgetText(String_Ordner, Upload_Ordner_Pfad);
     }
     Z_ if (gadget == Button_Eintragen) {

@@ -15,11 +15,11 @@ namespace velmora {
 
 namespace {
 const char* const Achtung = "Achtung";
-const char* const Alte_Datei = "Du musst die alte Datei erst Senden, bevor du eine neue Hinzuf\xFCgst";
+const char* const Alte_Datei = "Du musst die alte Datei erst Senden, bevor du eine neue Hinzufügst";
 const char* const Zugangsdaten_Fehlen =
-    "Du musst zuerst die FTP Zugangsdaten \xFC" "ber das Men\xFC \xB4Server\xB4 eingeben";
-const char* const Nichts_Markiert = "Du musst eine zu L\xF6" "chende Datei Markieren";
-const char* const Eintrag_Markieren = "< Eintrag markieren und Button dr\xFC" "cken";
+    "Du musst zuerst die FTP Zugangsdaten über das Menü ´Server´ eingeben";
+const char* const Nichts_Markiert = "Du musst eine zu Löchende Datei Markieren";
+const char* const Eintrag_Markieren = "< Eintrag markieren und Button drücken";
 }  // namespace
 
 void Hinzufuegen(int32_t menue) {
@@ -92,7 +92,7 @@ void Downloaden() {
 
 void Beenden_Fragen() {
   PROZEDUR(Beenden_Fragen);
-  Z_ Beenden = kx::MessageRequester("Wirklich Beenden", "M\xF6" "chtest du das programm wirklich beenden?",
+  Z_ Beenden = kx::MessageRequester("Wirklich Beenden", "Möchtest du das programm wirklich beenden?",
                                     Frage_JaNein);
   Z_ if (Beenden == Antwort_Ja) {
     Z_ if (kx::ThreadRunning(UploadThread)) kx::StopThread(UploadThread);

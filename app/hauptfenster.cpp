@@ -27,10 +27,10 @@ int32_t Hauptfenster_Oeffnen() {
   Z_ kx::PanelGadget(Panel_Gadget_1, 1, 1, 631, 617);
   Z_ kx::AddGadgetItem(Panel_Gadget_1, -1, "Senden");
   Z_ kx::ListIconGadget(ListIcon_0, 10, 110, 607, 320, "Name", 180, GanzeZeile);
-  Z_ kx::AddGadgetColumn(ListIcon_0, 1, "Gr\xF6\xDF" "e komprimiert", 110);
+  Z_ kx::AddGadgetColumn(ListIcon_0, 1, "Größe komprimiert", 110);
   Z_ kx::AddGadgetColumn(ListIcon_0, 2, "Gesendet:", 80);
   Z_ kx::AddGadgetColumn(ListIcon_0, 3, "Geschwindigkeit", 93);
-  Z_ kx::AddGadgetColumn(ListIcon_0, 4, "Gr\xF6\xDF" "e", 70);
+  Z_ kx::AddGadgetColumn(ListIcon_0, 4, "Größe", 70);
   Z_ kx::AddGadgetColumn(ListIcon_0, 5, "Dauer", 70);
   Z_ kx::ButtonImageGadget(ButtonImage_0, 10, 40, 40, 40, kx::ImageID(Bild_Ordner), 0);
   Z_ kx::ButtonImageGadget(ButtonImage_1, 300, 40, 40, 40, kx::ImageID(Bild_Netzlaufwerk), 0);
@@ -41,19 +41,19 @@ int32_t Hauptfenster_Oeffnen() {
   Z_ kx::ProgressBarGadget(ProgressBar_Vorbereiten, 77, 450, 230, 25, 0, 100, 0);
   Z_ kx::TextGadget(Text_11, 180, 477, 50, 20, "0%", 0);
   Z_ kx::TextGadget(Text_12, 495, 477, 50, 15, "0%", 0);
-  Z_ kx::TextGadget(Text_25, 55, 55, 115, 20, "< Bitte Datei ausw\xE4hlen", 0);
+  Z_ kx::TextGadget(Text_25, 55, 55, 115, 20, "< Bitte Datei auswählen", 0);
   Z_ kx::SetGadgetColor(Text_25, 1, Hinweisfarbe);
-  Z_ kx::TextGadget(Text_26, 345, 55, 200, 30, "< Eintrag markieren und Button dr\xFC" "cken", 0);
+  Z_ kx::TextGadget(Text_26, 345, 55, 200, 30, "< Eintrag markieren und Button drücken", 0);
   Z_ kx::SetGadgetColor(Text_26, 1, Hinweisfarbe);
   Z_ kx::SetGadgetText(Text_26, "");
 
   Z_ if (kx::CreateMenuBar(0, kx::WindowID(Hauptfenster))) {
     Z_ kx::AddMenuTitle("Datei");
-    Z_ kx::AddMenuItem(Menue_Hinzufuegen, "Hinzuf\xFCgen");
+    Z_ kx::AddMenuItem(Menue_Hinzufuegen, "Hinzufügen");
     Z_ kx::AddMenuItem(Menue_Senden, "Senden");
-    Z_ kx::AddMenuItem(Menue_Loeschen, "L\xF6schen");
+    Z_ kx::AddMenuItem(Menue_Loeschen, "Löschen");
     Z_ kx::AddMenuTitle("Extras");
-    Z_ kx::AddMenuItem(Menue_Uber, "\xDC" "ber...");
+    Z_ kx::AddMenuItem(Menue_Uber, "Über...");
     Z_ kx::AddMenuTitle("Server");
     Z_ kx::AddMenuItem(Menue_ServerZugang, "Server-Zugang");
   }
@@ -62,7 +62,7 @@ int32_t Hauptfenster_Oeffnen() {
   Z_ kx::ListIconGadget(ListIcon_1, 10, 140, 607, 290, "Dateiname", 300, 0);
   Z_ kx::AddGadgetColumn(ListIcon_1, 1, "Gesendet:", 100);
   Z_ kx::AddGadgetColumn(ListIcon_1, 2, "Geschwindigkeit", 100);
-  Z_ kx::AddGadgetColumn(ListIcon_1, 3, "Gr\xF6\xDF" "e", 100);
+  Z_ kx::AddGadgetColumn(ListIcon_1, 3, "Größe", 100);
   Z_ kx::AddGadgetItem(ListIcon_1, -1, "");
   Z_ kx::StringGadget(String_16, 205, 53, 230, 30, "", 0);
   Z_ kx::TextGadget(Text_8, 55, 60, 140, 15, "Bitte hier den Code eingeben:", 0);

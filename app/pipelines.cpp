@@ -45,7 +45,7 @@ void Upload_Abbrechen() {
   PROZEDUR(Upload_Abbrechen);
   Z_ if (kx::ThreadRunning(UploadThread)) kx::StopThread(UploadThread);
   Z_ if (kx::ThreadRunning(v_Aktualisierer_Upload)) kx::StopThread(v_Aktualisierer_Upload);
-  Z_ Cleaner("l\xF6schen");
+  Z_ Cleaner("löschen");
 }
 
 void Download_Starten() {

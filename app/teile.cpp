@@ -4,6 +4,7 @@
 // costs the same memory; the buffer is given back when the work is done.
 #include <cmath>
 
+#include "app/debugger.h"
 #include "app/globals.h"
 #include "app/layout.h"
 #include "runtime/core/kxstring.h"
@@ -25,89 +26,94 @@ int32_t Teilgroesse() { return PacketGrose > 0 ? PacketGrose : 1000000; }
 
 }  // namespace
 
-int64_t Teilanzahl(int64_t groesse) { return groesse / Teilgroesse() + 1; }
+int64_t Teilanzahl(int64_t groesse) {
+  PROZEDUR(Teilanzahl, groesse);
+  Z_ return groesse / Teilgroesse() + 1;
+}
 
 int32_t Archiv_Aufteilen() {
-  kx::ThreadStringStart();
+  PROZEDUR(Archiv_Aufteilen);
+  Z_ kx::ThreadStringStart();
   // A second upload of the run starts from nothing: a ready flag left by the
   // first one must not let the upload begin on a failed split.
-  Vorbereiten = 0;
-  Aktuelle_Splitt_Datei = 0.0f;
-  const int32_t groesse = Teilgroesse();
-  void* puffer = kx::AllocateBlock(groesse);
-  if (!puffer) return 0;
+  Z_ Vorbereiten = 0;
+  Z_ Aktuelle_Splitt_Datei = 0.0f;
+  Z_ const int32_t groesse = Teilgroesse();
+  Z_ void* puffer = kx::AllocateBlock(groesse);
+  Z_ if (!puffer) return 0;
 
   // The whole 64-bit size: an archive beyond 2 GB must not lose its parts.
-  const int64_t Size = kx::FileSize(Upload_Pack_Pfad);
-  const int64_t anzahl = Teilanzahl(Size);
-  Splitt_Dateien_Anzahl = anzahl;
-  kx::MakeDirectory(Ordner.TempSplitOrdnerPfad);
+  Z_ const int64_t Size = kx::FileSize(Upload_Pack_Pfad);
+  Z_ const int64_t anzahl = Teilanzahl(Size);
+  Z_ Splitt_Dateien_Anzahl = anzahl;
+  Z_ kx::MakeDirectory(Ordner.TempSplitOrdnerPfad);
 
-  int32_t ergebnis = 0;
-  if (kx::OpenFileForReading(Archiv, Upload_Pack_Pfad)) {
-    ergebnis = 1;
-    for (int64_t x = 1; x <= anzahl; ++x) {
-      int32_t GeleseneBytes = kx::ReadFileBlock(Archiv, puffer, groesse);
+  Z_ int32_t ergebnis = 0;
+  Z_ if (kx::OpenFileForReading(Archiv, Upload_Pack_Pfad)) {
+    Z_ ergebnis = 1;
+    Z_ for (int64_t x = 1; x <= anzahl; ++x) {
+      Z_ int32_t GeleseneBytes = kx::ReadFileBlock(Archiv, puffer, groesse);
       // Creating part x under number 2 closes part x - 1.
-      if (!kx::NewFile(Teil, kx::Text() << Ordner.TempSplitOrdnerPfad << x << TeilEndung)) {
-        ergebnis = 0;
-        break;
+      Z_ if (!kx::NewFile(Teil, kx::Text() << Ordner.TempSplitOrdnerPfad << x << TeilEndung)) {
+        Z_ ergebnis = 0;
+        Z_ break;
       }
-      int32_t geschrieben = kx::WriteFileBlock(Teil, puffer, GeleseneBytes);
-      if (geschrieben != GeleseneBytes) {  // disk full: the part is short
-        ergebnis = 0;
-        break;
+      Z_ int32_t geschrieben = kx::WriteFileBlock(Teil, puffer, GeleseneBytes);
+      Z_ if (geschrieben != GeleseneBytes) {  // disk full: the part is short
+        Z_ ergebnis = 0;
+        Z_ break;
       }
       // An empty last part is written but not counted.
-      if (geschrieben != 0) Aktuelle_Splitt_Datei = Aktuelle_Splitt_Datei + 1.0f;
+      Z_ if (geschrieben != 0) Aktuelle_Splitt_Datei = Aktuelle_Splitt_Datei + 1.0f;
     }
     // Only a complete set of parts lets the upload begin.
-    if (ergebnis) Vorbereiten = 100;
-    kx::CloseFile(Archiv);
-    if (kx::IsFileObject(Teil)) kx::CloseFile(Teil);  // none when part 1 failed
+    Z_ if (ergebnis) Vorbereiten = 100;
+    Z_ kx::CloseFile(Archiv);
+    Z_ if (kx::IsFileObject(Teil)) kx::CloseFile(Teil);  // none when part 1 failed
   }
-  kx::FreeBlock(puffer);
-  return ergebnis;
+  Z_ kx::FreeBlock(puffer);
+  Z_ return ergebnis;
 }
 
 int32_t Teile_Zusammenfuegen() {
-  kx::ThreadStringStart();
-  const int32_t groesse = Zusammen.PacketGrosse > 0 ? Zusammen.PacketGrosse : 2000000;
-  void* Verarbeitet = kx::AllocateBlock(groesse);
-  if (!Verarbeitet) return 0;
+  PROZEDUR(Teile_Zusammenfuegen);
+  Z_ kx::ThreadStringStart();
+  Z_ const int32_t groesse = Zusammen.PacketGrosse > 0 ? Zusammen.PacketGrosse : 2000000;
+  Z_ void* Verarbeitet = kx::AllocateBlock(groesse);
+  Z_ if (!Verarbeitet) return 0;
 
-  if (!kx::NewFile(Zusammengefuegt, kx::Text() << Speicherort << ".zip")) {
+  Z_ if (!kx::NewFile(Zusammengefuegt, kx::Text() << Speicherort << ".zip")) {
     // Without the archive the received parts are all there is: keep them.
-    kx::FreeBlock(Verarbeitet);
-    return 0;
+    Z_ kx::FreeBlock(Verarbeitet);
+    Z_ return 0;
   }
 
-  const int64_t anzahl = std::lround(Aktuelle_Download_Datei.load());
-  bool vollstaendig = true;
-  for (int64_t u = 1; u <= anzahl; ++u) {
-    if (!kx::OpenFileForReading(EmpfangenerTeil, kx::Text() << Ordner.TempEmpfangOrdnerPfad << "\\" << u
+  Z_ const int64_t anzahl = std::lround(Aktuelle_Download_Datei.load());
+  Z_ bool vollstaendig = true;
+  Z_ for (int64_t u = 1; u <= anzahl; ++u) {
+    Z_ if (!kx::OpenFileForReading(EmpfangenerTeil, kx::Text() << Ordner.TempEmpfangOrdnerPfad << "\\" << u
                                                              << TeilEndung))
       continue;
     // Read to the part's end: a part larger than the buffer is copied whole.
-    int32_t GeleseneBytes;
-    while ((GeleseneBytes = kx::ReadFileBlock(EmpfangenerTeil, Verarbeitet, groesse)) > 0) {
-      if (kx::WriteFileBlock(Zusammengefuegt, Verarbeitet, GeleseneBytes) != GeleseneBytes) {
-        vollstaendig = false;  // disk full
-        break;
+    Z_ int32_t GeleseneBytes;
+    Z_ while ((GeleseneBytes = kx::ReadFileBlock(EmpfangenerTeil, Verarbeitet, groesse)) > 0) {
+      Z_ if (kx::WriteFileBlock(Zusammengefuegt, Verarbeitet, GeleseneBytes) != GeleseneBytes) {
+        Z_ vollstaendig = false;  // disk full
+        Z_ break;
       }
     }
     // Closed at once, so that removing the parts below can delete every one.
-    kx::CloseFile(EmpfangenerTeil);
-    if (!vollstaendig) break;
+    Z_ kx::CloseFile(EmpfangenerTeil);
+    Z_ if (!vollstaendig) break;
   }
-  kx::CloseFile(Zusammengefuegt);
-  kx::FreeBlock(Verarbeitet);
+  Z_ kx::CloseFile(Zusammengefuegt);
+  Z_ kx::FreeBlock(Verarbeitet);
   // A short archive keeps the parts it was made from.
-  if (!vollstaendig) return 0;
+  Z_ if (!vollstaendig) return 0;
 
-  kx::DeleteDirectory(Ordner.TempEmpfangOrdnerPfad, "*.*", 0);
-  kx::RemoveFile(kx::Text() << Tempdir << "txt.txt");
-  return 1;
+  Z_ kx::DeleteDirectory(Ordner.TempEmpfangOrdnerPfad, "*.*", 0);
+  Z_ kx::RemoveFile(kx::Text() << Tempdir << "txt.txt");
+  Z_ return 1;
 }
 
 }  // namespace velmora

@@ -15,7 +15,7 @@ constexpr int32_t NurLesenZentriert = 0x801;  // editor: read-only, centred line
 
 void Uber() {
   PROZEDUR(Uber);
-  Z_ if (!kx::OpenWindow(Uberfenster, 348, 280, 403, 398, "\xDC" "ber...", Fenster_Fest)) return;
+  Z_ if (!kx::OpenWindow(Uberfenster, 348, 280, 403, 398, "Über...", Fenster_Fest)) return;
   Z_ kx::EditorGadget(Uber_Editor, 20, 92, 370, 260, NurLesenZentriert);
   Z_ kx::ButtonGadget(Uber_Ok, 140, 362, 120, 25, "Ok", 0);
   Z_ kx::SetGadgetText(Uber_Editor, Version.Text);

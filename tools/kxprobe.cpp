@@ -1,7 +1,7 @@
 // kxprobe: inspects and drives the windows of another running program, the
 // way a user's UI-automation tool would, for tests and for people.
 //
-//   kxprobe [--timeout=MS] COMMAND ARGUMENTS
+//   kxprobe [--timeout=MS] COMMAND ARGUMENTS [-- COMMAND ARGUMENTS ...]
 //
 //   find TITLE                 the top-level window with this exact title
 //   controls TITLE             the window, its controls (with list columns and
@@ -18,7 +18,8 @@
 //   filedialog TITLE [PATH]    a file dialog's folder, file name and filter;
 //                              with PATH types it as the file name and confirms
 //   folderdialog TITLE [PATH]  selects PATH in a folder browser and confirms
-//   screenshot TITLE FILE      saves the window's pixels as a BMP file
+//   screenshot TITLE FILE      saves the window's pixels as a BMP file (a PNG
+//                              file when FILE ends with ".png")
 //
 // TITLE waits up to the time-out (default 5000 ms) for the window.  Output is
 // plain text, one fact per line ("key value" pairs after a kind word), texts
@@ -34,6 +35,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "runtime/gui/png.h"
 
 namespace {
 
@@ -452,6 +455,12 @@ int SaveScreenshot(HWND window, const char* file) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
 
+  const size_t length = std::strlen(file);
+  if (length > 4 && lstrcmpiA(file + length - 4, ".png") == 0) {
+    if (!kx::EncodePngFile(file, pixels.data(), width, height, int32_t(stride))) return 1;
+    std::printf("screenshot file %s width %d height %d\n", Quote(file).c_str(), width, height);
+    return 0;
+  }
   BITMAPFILEHEADER header = {};
   header.bfType = 0x4D42;  // "BM"
   header.bfOffBits = sizeof header + sizeof info;
@@ -522,12 +531,19 @@ int Run(const std::vector<std::string>& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args;
+  // Commands separated by "--" run one after the other (while a modal dialog
+  // is open, for example); the first that fails ends the run.
+  std::vector<std::vector<std::string>> commands(1);
   for (int i = 1; i < argc; ++i) {
     if (strncmp(argv[i], "--timeout=", 10) == 0) g_timeout = DWORD(strtoul(argv[i] + 10, nullptr, 10));
-    else args.push_back(argv[i]);
+    else if (strcmp(argv[i], "--") == 0) commands.emplace_back();
+    else commands.back().push_back(argv[i]);
   }
-  const int result = Run(args);
-  std::fflush(stdout);
+  int result = 0;
+  for (const std::vector<std::string>& command : commands) {
+    result = Run(command);
+    std::fflush(stdout);
+    if (result != 0) break;
+  }
   return result;
 }

@@ -120,19 +120,20 @@ class Canvas:
                 p[3] = a + p[3] * keep
 
     def rgba(self):
+        """The pixels with their alpha; the colour of a (partly) transparent
+        pixel is the picture laid on the button face, so that a button that
+        draws the bitmap without its alpha still shows a clean picture."""
         out = bytearray()
         for r, g, b, a in self.pixels:
-            if a <= 0.0:
-                out += b"\0\0\0\0"
-            else:
-                out += bytes(min(255, int(round(c / a * 255))) for c in (r, g, b))
-                out.append(min(255, int(round(a * 255))))
+            out += bytes(min(255, int(round((c + f * (1.0 - a)) * 255))) for c, f in zip((r, g, b), FACE))
+            out.append(min(255, int(round(a * 255))))
         return bytes(out)
 
 
 # ---- the pictures -----------------------------------------------------------------------
 
 SHADOW = rgb("000000", 0.18)
+FACE = (240 / 255, 240 / 255, 240 / 255)  # the system's button face
 
 
 def folder(c):
@@ -260,7 +261,7 @@ def main():
         c = Canvas(size)
         icon(c)
         pictures.append((size, dib(size, c.rgba())))
-    write(os.path.join(out, "velmora.ico"), ico(pictures))
+    write(os.path.join(out, "program.ico"), ico(pictures))
 
 
 if __name__ == "__main__":

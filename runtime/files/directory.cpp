@@ -50,28 +50,32 @@ void FinishDirectoryObject(intptr_t directory) {
   FreeObject(directoryTable, directory);
 }
 
+// The table, made on first use; the static keeps two first callers from
+// making two.  Its checks accept -1 to 10000 and name 10000 as the limit.
+ObjectTable* DirectoryTable() {
+  static ObjectTable* const table = (directoryTable = CreateObjectTable(
+                                         sizeof(DirectoryObject), 16, FinishDirectoryObject, "#Directory",
+                                         kHighestDirectoryNumber, static_cast<int32_t>(kHighestDirectoryNumber)));
+  return table;
+}
+
 DirectoryObject* FindDirectory(intptr_t directory) {
   if (!directoryTable) return nullptr;
   return static_cast<DirectoryObject*>(FindObject(directoryTable, directory));
 }
 
+// "NoObject" when the number names no listing; the listing otherwise.
 DirectoryObject* CheckedDirectory(intptr_t directory) {
-  if (!directoryTable) return nullptr;
-  return static_cast<DirectoryObject*>(IsObject(directoryTable, directory));
+  return static_cast<DirectoryObject*>(CheckObject(DirectoryTable(), directory));
 }
 
 void CheckDirectoryListing(intptr_t directory) {
-  if (!CheckedDirectory(directory)) {
-    ReportError("NoObject", "#Directory");
-    ReportError("CallNeededAny", "ExamineDirectory()");
-  }
+  if (!CheckedDirectory(directory)) ReportError("CallNeededAny", "ExamineDirectory()");
 }
 
 void CheckDirectoryEntry(intptr_t directory) {
   DirectoryObject* d = CheckedDirectory(directory);
-  if (!d) {
-    ReportError("NoObject", "#Directory");
-  } else if (!d->started) {
+  if (d && !d->started) {
     ReportError("CallNeededAny", "NextDirectoryEntry()");
   }
 }
@@ -112,13 +116,7 @@ int32_t DeleteTree(const char* path, const char* pattern, int32_t flags) {
 }  // namespace
 
 intptr_t ExamineDirectory(intptr_t directory, const char* folder, const char* pattern) {
-  if (directory < DynamicNumber || directory > kHighestDirectoryNumber) {
-    ReportError("HighNumber", "#Directory", static_cast<int>(kHighestDirectoryNumber));
-  }
-  // Made on first use; the static keeps two first callers from making two.
-  static ObjectTable* const table =
-      (directoryTable = CreateObjectTable(sizeof(DirectoryObject), 16, FinishDirectoryObject));
-  (void)table;
+  CheckObjectNumber(DirectoryTable(), directory);
   WorkPath path(folder ? folder : "");
   if (path.length > 0 && !path.EndsWithBackslash()) path.Append("\\");
   path.Append(pattern && *pattern ? pattern : "*.*");

@@ -22,7 +22,7 @@ ObjectTable* fileTable = nullptr;
 void ReleaseFile(intptr_t file);
 
 ObjectTable* FileTable() {
-  if (!fileTable) fileTable = CreateObjectTable(sizeof(FileObject), 16, ReleaseFile);
+  if (!fileTable) fileTable = CreateObjectTable(sizeof(FileObject), 16, ReleaseFile, "#File", kHighestFileNumber);
   return fileTable;
 }
 
@@ -42,15 +42,9 @@ void FreeInternal(void* block) {
 
 // ---- checks ---------------------------------------------------------------
 
-void CheckFileNumber(intptr_t file) {
-  if (file < DynamicNumber || file > kHighestFileNumber) {
-    ReportError("HighNumber", "#File", static_cast<int>(kHighestFileNumber + 1));
-  }
-}
+void CheckFileNumber(intptr_t file) { CheckObjectNumber(FileTable(), file); }
 
-void CheckFileObject(intptr_t file) {
-  if (!IsObject(FileTable(), file)) ReportError("NoObject", "#File");
-}
+void CheckFileObject(intptr_t file) { CheckObject(FileTable(), file); }
 
 void CheckFileObjectAndBuffer(intptr_t file, const void* address) {
   CheckFileObject(file);

@@ -124,9 +124,8 @@ void SetGadgetMessageHandler(GadgetMessageHandler handler) { g_gadgetHandler = h
 HACCEL ActiveAcceleratorTable() {
   HWND active = GetActiveWindow();
   if (!active) return nullptr;
-  const bool down = [](int key) { return (GetKeyState(key) & 0x8000) != 0; }(VK_TAB);
-  if (down && !(GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_SHIFT) & 0x8000) &&
-      !(GetKeyState(VK_MENU) & 0x8000)) {
+  auto down = [](int key) { return (GetKeyState(key) & 0x8000) != 0; };
+  if (down(VK_TAB) && !down(VK_CONTROL) && !down(VK_SHIFT) && !down(VK_MENU)) {
     HWND focus = GetFocus();
     char className[64] = "";
     if (focus) GetClassNameA(focus, className, sizeof className);

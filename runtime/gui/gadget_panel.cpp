@@ -154,24 +154,35 @@ LRESULT CALLBACK PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lP
 struct PaintWalk {
   HWND panel;
   HRGN update;
+  bool afterPaint;  // second walk: the controls the panel painted over
 };
 
-BOOL CALLBACK KeepChildOutOfPaint(HWND child, LPARAM value) {
-  PaintWalk* walk = reinterpret_cast<PaintWalk*>(value);
-  if (!IsWindowVisible(child)) return TRUE;
+// Controls that show the panel through their background (static texts,
+// date pickers, check boxes, option buttons, frames) are painted after it.
+bool PaintedOverPanel(HWND child) {
   char className[64] = "";
   GetClassNameA(child, className, sizeof className);
-  if (lstrcmpiA(className, "STATIC") == 0) return TRUE;
+  if (lstrcmpiA(className, "STATIC") == 0) return true;
   if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, className, 10, "SysDateTimePick32", 10) == CSTR_EQUAL) {
-    return TRUE;
+    return true;
   }
-  if (lstrcmpiA(className, "BUTTON") == 0 && (GetWindowLongPtrA(child, GWL_STYLE) & 7)) return TRUE;
+  return lstrcmpiA(className, "BUTTON") == 0 && (GetWindowLongPtrA(child, GWL_STYLE) & 7);
+}
+
+BOOL CALLBACK SortOutChild(HWND child, LPARAM value) {
+  PaintWalk* walk = reinterpret_cast<PaintWalk*>(value);
+  if (!IsWindowVisible(child) || GetParent(GetParent(child)) != walk->panel) return TRUE;
   RECT r;
   GetWindowRect(child, &r);
   MapWindowPoints(nullptr, walk->panel, reinterpret_cast<POINT*>(&r), 2);
   if (!RectInRegion(walk->update, &r)) return TRUE;
-  ValidateRect(walk->panel, &r);
-  InvalidateRect(child, nullptr, TRUE);
+  if (PaintedOverPanel(child)) {
+    if (walk->afterPaint) InvalidateRect(child, nullptr, TRUE);
+  } else if (!walk->afterPaint) {
+    // Opaque controls paint themselves: the panel leaves their area alone.
+    ValidateRect(walk->panel, &r);
+    InvalidateRect(child, nullptr, TRUE);
+  }
   return TRUE;
 }
 
@@ -180,14 +191,16 @@ LRESULT CALLBACK PanelProcedure(HWND panel, UINT message, WPARAM wParam, LPARAM 
   if (!g) return DefWindowProcA(panel, message, wParam, lParam);
   if (message == WM_PAINT) {
     SetPropA(panel, kPaintingProperty, reinterpret_cast<HANDLE>(1));
-    if (HWND page = PageOf(panel, CurrentTab(panel))) {
-      PaintWalk walk = {panel, CreateRectRgn(0, 0, 0, 0)};
-      if (GetUpdateRgn(panel, walk.update, FALSE) != NULLREGION) {
-        EnumChildWindows(page, KeepChildOutOfPaint, reinterpret_cast<LPARAM>(&walk));
-      }
-      DeleteObject(walk.update);
-    }
+    HWND page = PageOf(panel, CurrentTab(panel));
+    PaintWalk walk = {panel, CreateRectRgn(0, 0, 0, 0), false};
+    const bool some = page && GetUpdateRgn(panel, walk.update, FALSE) != NULLREGION;
+    if (some) EnumChildWindows(page, SortOutChild, reinterpret_cast<LPARAM>(&walk));
     const LRESULT result = CallKindProcedure(g, panel, message, wParam, lParam);
+    if (some) {
+      walk.afterPaint = true;
+      EnumChildWindows(page, SortOutChild, reinterpret_cast<LPARAM>(&walk));
+    }
+    DeleteObject(walk.update);
     RemovePropA(panel, kPaintingProperty);
     return result;
   }

@@ -27,8 +27,10 @@ int ImageListNext(char* row, int32_t rowSize, intptr_t* object) {
 
 void ImageListDetail(intptr_t image, char* text, int32_t size) { ImageDetailText(image, text, size); }
 
+// The pixel block (ImagePixels) is offered once the list record carries a
+// data entry.
 const DebuggerList imageList = {sizeof(DebuggerList),
-                                DebuggerListRows | DebuggerListDetail | DebuggerListData,
+                                DebuggerListRows | DebuggerListDetail,
                                 "KX_LIBRARY_Image",
                                 "Image",
                                 "#Image\t80\tWidth\t80\tHeight\t80\tDepth\t80",
@@ -54,7 +56,8 @@ char* ImageDetailText(intptr_t image, char* buffer, int32_t size) {
   return buffer;
 }
 
-void* ImagePixels(intptr_t image) {
+void* ImagePixels(intptr_t image, int32_t* size) {
+  if (size) *size = 0;
   ImageObject* img = FindImage(image);
   if (!img || !img->handle || img->width < 1 || img->height < 1) return nullptr;
   const int32_t width = img->width, height = img->height;
@@ -89,6 +92,7 @@ void* ImagePixels(intptr_t image) {
             reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
   if (drawn) DeleteObject(drawn);
   DeleteDC(display);
+  if (size) *size = static_cast<int32_t>(sizeof(BITMAPINFOHEADER) + pixels);
   return block;
 }
 

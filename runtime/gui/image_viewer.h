@@ -11,9 +11,9 @@ char* ImageDetailText(intptr_t image, char* buffer, int32_t size);
 
 // The image's pixels for the viewer: a block of the process heap holding a
 // 40-byte BITMAPINFOHEADER (32 bits, bottom-up) followed by width x height x 4
-// bytes; nullptr if there is no such image.  The viewer hands it back to
-// FreeImagePixels.
-void* ImagePixels(intptr_t image);
+// bytes (its size in *size); nullptr if there is no such image.  The viewer
+// hands it back to FreeImagePixels.
+void* ImagePixels(intptr_t image, int32_t* size);
 void FreeImagePixels(void* block);
 
 }  // namespace kx

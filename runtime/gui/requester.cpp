@@ -120,8 +120,9 @@ char* FileRequester(bool save, const char* title, const char* defaultFile, const
     g_state.pattern = int32_t(dialog.nFilterIndex) - 1;
     const char* buffer = g_state.buffer;
     const int32_t first = lstrlenA(buffer);
-    if (multiple && buffer[first + 1] != 0) {
-      // A list: folder, zero, first name, zero, further names, two zeros.
+    // A list (folder, zero, first name, zero, further names, two zeros) has
+    // its first name after the folder's zero; one path has it inside.
+    if (multiple && dialog.nFileOffset > first) {
       const char* firstName = buffer + first + 1;
       const int32_t nameLength = lstrlenA(firstName);
       const bool slash = first > 0 && buffer[first - 1] == '\\';

@@ -194,6 +194,35 @@ HWND WindowID(intptr_t window) {
   return w ? w->handle : nullptr;
 }
 
+void AddKeyboardShortcut(intptr_t window, int32_t shortcut, int32_t event) {
+  CheckObject(g_windowTable, window);
+  if (event < 0 || event > HighestShortcutEvent) ReportLibraryError(&WindowLibrary, "InvalidEvent");
+  WindowObject* w = FindWindowObject(window);
+  if (!w) return;
+  BYTE flags = FVIRTKEY | FNOINVERT;
+  if (shortcut & ShortcutShift) flags |= FSHIFT;
+  if (shortcut & ShortcutControl) flags |= FCONTROL;
+  if (shortcut & ShortcutAlt) flags |= FALT;
+  const WORD key = WORD(shortcut & 0xFFFF);
+  int32_t at = 0;
+  while (at < w->acceleratorCount && !(w->accelerators[at].fVirt == flags && w->accelerators[at].key == key)) ++at;
+  if (at == w->acceleratorCount) {
+    const SIZE_T bytes = sizeof(ACCEL) * SIZE_T(w->acceleratorCount + 1);
+    ACCEL* grown = static_cast<ACCEL*>(
+        w->accelerators ? HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, w->accelerators, bytes)
+                        : HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    if (!grown) return;
+    w->accelerators = grown;
+    ++w->acceleratorCount;
+  }
+  w->accelerators[at] = {flags, key, WORD(event)};
+  // The table is built anew from the entries: accelerator tables cannot grow.
+  HACCEL table = CreateAcceleratorTableA(w->accelerators, w->acceleratorCount);
+  if (!table) return;
+  if (w->acceleratorTable) DestroyAcceleratorTable(w->acceleratorTable);
+  w->acceleratorTable = table;
+}
+
 intptr_t WindowNumberOf(HWND handle) {
   for (HWND h = handle; h; h = GetParent(h)) {
     intptr_t value = reinterpret_cast<intptr_t>(GetPropA(h, WindowIdProperty));

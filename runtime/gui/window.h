@@ -72,6 +72,15 @@ void WindowClassName(intptr_t window, char* name, int32_t size);
 // menu-bar height) and outer position; false if there is no such window.
 bool WindowGeometry(intptr_t window, int32_t* x, int32_t* y, int32_t* innerWidth, int32_t* innerHeight);
 
+// Keyboard shortcuts of a window: a virtual key with modifier bits; pressing
+// it gives the menu event (13101) with EventMenu() = event (0 to 64000; the
+// commands above are the Tab walk's).  A key that has a shortcut already gets
+// the new event.
+constexpr int32_t ShortcutShift = 0x10000;
+constexpr int32_t ShortcutControl = 0x20000;
+constexpr int32_t ShortcutAlt = 0x40000;
+void AddKeyboardShortcut(intptr_t window, int32_t shortcut, int32_t event);
+
 // The debugger's "KX_LIBRARY_Window" list and detail text.
 void WindowListFirst();
 int WindowListNext(char* row, int32_t rowSize, intptr_t* object);

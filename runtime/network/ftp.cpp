@@ -33,7 +33,7 @@ void CheckInit() {
 
 void CheckObject(intptr_t number) {
   CheckInit();
-  if (!ftpTable || !IsObject(ftpTable, number)) ReportError("NoObject", "#Ftp");
+  CheckObject(ftpTable, number);
 }
 
 FtpObject* Find(intptr_t number) {
@@ -256,7 +256,7 @@ int SendFile(FtpObject* ftp, HANDLE file, NetworkConnection* data) {
 // ---- commands ----------------------------------------------------------------
 
 void StartFtp() {
-  if (!ftpTable) ftpTable = CreateObjectTable(sizeof(FtpObject), 16, ReleaseFtp);
+  if (!ftpTable) ftpTable = CreateObjectTable(sizeof(FtpObject), 16, ReleaseFtp, "#Ftp", HighestNumber);
 }
 
 void EndFtp() {
@@ -290,7 +290,7 @@ int ParsePassiveReply(const char* line, char* host, int hostSize, int* port) {
 intptr_t OpenFtp(intptr_t number, const char* server, const char* user, const char* password, int passive,
                  int port) {
   CheckInit();
-  if (number < DynamicNumber || number > HighestNumber) ReportError("HighNumber", "#Ftp", HighestNumber + 1);
+  CheckObjectNumber(ftpTable, number);
   if (port < 0 || port > 65535) ReportError("InvalidPort");
   if (!ftpTable) return 0;
 

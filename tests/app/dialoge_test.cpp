@@ -51,7 +51,7 @@ class Dialoge : public ::testing::Test {
     kx::AssignString(&Templog, (ordner.path() + "\\").c_str());
     kx::AssignString(&Namen.Titel_Auswahlfenster, "Auswahlfenster");
     kx::AssignString(&Fehler.Auswahlfenster_UngueltigerPfad,
-                     "Der Pfad ist leider Ung\xFCltig. Bitte Pfad \xFC" "berpr\xFC" "fen.");
+                     "Der Pfad ist leider Ungültig. Bitte Pfad überprüfen.");
     for (char** v : {&Upload_Datei_Pfad, &Upload_Ordner_Pfad}) kx::AssignString(v, nullptr);
     Auswahlfenster = 0;
     Zugang = 0;
@@ -79,6 +79,7 @@ TEST_F(Dialoge, SelectionWithoutCloseButtonSwitchesFieldsAndRefusesAMissingPath)
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("Auswahlfenster");
       ASSERT_NE(f, nullptr);
+      ASSERT_NE(WarteAufGadget(f, 59), nullptr);
       stil = GetWindowLongA(f, GWL_STYLE);
       Bildschirmfoto(f, "auswahlfenster");
       datei_an = IsWindowEnabled(Gadget(f, 52)) && IsWindowEnabled(Gadget(f, 54));
@@ -106,7 +107,7 @@ TEST_F(Dialoge, SelectionWithoutCloseButtonSwitchesFieldsAndRefusesAMissingPath)
   EXPECT_TRUE(datei_an);
   EXPECT_TRUE(ordner_aus);
   EXPECT_TRUE(umgeschaltet);
-  EXPECT_EQ(meldung.text, "Der Pfad ist leider Ung\xFCltig. Bitte Pfad \xFC" "berpr\xFC" "fen.");
+  EXPECT_EQ(meldung.text, "Der Pfad ist leider Ungültig. Bitte Pfad überprüfen.");
   EXPECT_EQ(Auswahlfenster, 4);
   EXPECT_EQ(S(Upload_Datei_Pfad), datei);
   EXPECT_EQ(S(Upload_Ordner_Pfad), "");
@@ -125,6 +126,7 @@ TEST_F(Dialoge, SelectionTakesAFolderAfterAFileWasChosen) {
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("Auswahlfenster");
       ASSERT_NE(f, nullptr);
+      ASSERT_NE(WarteAufGadget(f, 59), nullptr);
       Klick(Gadget(f, 51));
       Tippen(Gadget(f, 53), ordner.path());
       Klick(Gadget(f, 59));
@@ -146,6 +148,7 @@ TEST_F(Dialoge, ServerAccessStoresFourBase64LinesAndALongPassword) {
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("Server-Zugang");
       ASSERT_NE(f, nullptr);
+      ASSERT_NE(WarteAufGadget(f, 39), nullptr);
       leer = Text(Gadget(f, 28)).empty() && Text(Gadget(f, 31)).empty();
       verdeckt = GetWindowLongA(Gadget(f, 31), GWL_STYLE) & ES_PASSWORD;
       Tippen(Gadget(f, 28), "127.0.0.1");
@@ -184,9 +187,10 @@ TEST_F(Dialoge, AboutWindowShowsTheVersionTextReadOnlyAndCloses) {
   LONG stil = 0;
   {
     Fahrer fahrer([&] {
-      HWND f = WarteAufFenster("\xDC" "ber...");
+      HWND f = WarteAufFenster("Über...");
       ASSERT_NE(f, nullptr);
-      HWND editor = Gadget(f, 10);
+      HWND editor = WarteAufGadget(f, 10);
+      for (int i = 0; i < 500 && Text(editor).empty(); ++i) Sleep(10);
       text = Text(editor);
       stil = GetWindowLongA(editor, GWL_STYLE);
       Bildschirmfoto(f, "uber");
@@ -209,6 +213,7 @@ TEST_F(Dialoge, CodeWindowShowsTheCodeInACopyableFieldAndCloses) {
     Fahrer fahrer([&] {
       HWND f = WarteAufFenster("Code");
       ASSERT_NE(f, nullptr);
+      ASSERT_NE(WarteAufGadget(f, 45), nullptr);
       HWND feld = Gadget(f, 44);
       code = Text(feld);
       // Selectable and copyable: an edit field that is not read-only.

@@ -15,34 +15,37 @@
 
 namespace apptest {
 
-// Visible top-level window of the process with this title (and class, if
-// given), waiting up to 10 s; nullptr if none came.
+// Visible top-level window of the process with this title (any title for
+// nullptr) and class (if given); nullptr if there is none.
+struct FensterSuche {
+  const char* titel;
+  const char* klasse;
+  DWORD prozess;
+  HWND gefunden;
+};
+
+inline BOOL CALLBACK FensterPruefen(HWND h, LPARAM p) {
+  auto* s = reinterpret_cast<FensterSuche*>(p);
+  DWORD von = 0;
+  GetWindowThreadProcessId(h, &von);
+  char text[256] = {}, klasse[64] = {};
+  GetWindowTextA(h, text, sizeof text);
+  GetClassNameA(h, klasse, sizeof klasse);
+  if (von == s->prozess && IsWindowVisible(h) && (!s->titel || lstrcmpA(text, s->titel) == 0) &&
+      (!s->klasse || lstrcmpiA(klasse, s->klasse) == 0)) {
+    s->gefunden = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 inline HWND FindeFenster(const char* titel, const char* klasse = nullptr, DWORD prozess = GetCurrentProcessId()) {
-  struct Suche {
-    const char* titel;
-    const char* klasse;
-    DWORD prozess;
-    HWND gefunden;
-  } suche = {titel, klasse, prozess, nullptr};
-  EnumWindows(
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Suche*>(p);
-        DWORD von = 0;
-        GetWindowThreadProcessId(h, &von);
-        char text[256] = {}, klasse[64] = {};
-        GetWindowTextA(h, text, sizeof text);
-        GetClassNameA(h, klasse, sizeof klasse);
-        if (von == s->prozess && IsWindowVisible(h) && lstrcmpA(text, s->titel) == 0 &&
-            (!s->klasse || lstrcmpiA(klasse, s->klasse) == 0)) {
-          s->gefunden = h;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&suche));
+  FensterSuche suche = {titel, klasse, prozess, nullptr};
+  EnumWindows(FensterPruefen, reinterpret_cast<LPARAM>(&suche));
   return suche.gefunden;
 }
 
+// The same, waiting up to 10 s for it.
 inline HWND WarteAufFenster(const char* titel, const char* klasse = nullptr, DWORD prozess = GetCurrentProcessId()) {
   for (int i = 0; i < 1000; ++i) {
     if (HWND h = FindeFenster(titel, klasse, prozess)) return h;
@@ -58,23 +61,33 @@ inline bool WarteBisZu(HWND h) {
 }
 
 // The control with this gadget number among the window's descendants.
+struct GadgetSuche {
+  int nummer;
+  HWND gefunden;
+};
+
+inline BOOL CALLBACK GadgetPruefen(HWND h, LPARAM p) {
+  auto* s = reinterpret_cast<GadgetSuche*>(p);
+  if (GetDlgCtrlID(h) == s->nummer && GetPropA(h, "KX_ID")) {
+    s->gefunden = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 inline HWND Gadget(HWND fenster, int nummer) {
-  struct Suche {
-    int nummer;
-    HWND gefunden;
-  } suche = {nummer, nullptr};
-  EnumChildWindows(
-      fenster,
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Suche*>(p);
-        if (GetDlgCtrlID(h) == s->nummer && GetPropA(h, "KX_ID")) {
-          s->gefunden = h;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&suche));
+  GadgetSuche suche = {nummer, nullptr};
+  EnumChildWindows(fenster, GadgetPruefen, reinterpret_cast<LPARAM>(&suche));
   return suche.gefunden;
+}
+
+// Waits (up to 5 s) for the gadget: a window shows before its gadgets are built.
+inline HWND WarteAufGadget(HWND fenster, int nummer) {
+  for (int i = 0; i < 500; ++i) {
+    if (HWND h = Gadget(fenster, nummer)) return h;
+    Sleep(10);
+  }
+  return nullptr;
 }
 
 inline std::string Text(HWND h) {
@@ -86,6 +99,14 @@ inline std::string Text(HWND h) {
 inline void Klick(HWND knopf) { PostMessageA(knopf, BM_CLICK, 0, 0); }
 inline void Tippen(HWND feld, const std::string& text) { SendMessageA(feld, WM_SETTEXT, 0, LPARAM(text.c_str())); }
 inline void Schliessen(HWND fenster) { PostMessageA(fenster, WM_CLOSE, 0, 0); }
+
+inline BOOL CALLBACK MeldungstextPruefen(HWND h, LPARAM p) {
+  char klasse[32] = {};
+  GetClassNameA(h, klasse, sizeof klasse);
+  std::string text = Text(h);
+  if (lstrcmpiA(klasse, "Static") == 0 && !text.empty()) *reinterpret_cast<std::string*>(p) = text;
+  return TRUE;
+}
 
 struct Meldung {
   std::string titel;
@@ -100,16 +121,7 @@ inline Meldung Beantworte(const char* titel, int knopf, DWORD prozess = GetCurre
   if (!box) return m;
   m.titel = titel;
   // The message is the box's non-empty static text.
-  EnumChildWindows(
-      box,
-      [](HWND h, LPARAM p) -> BOOL {
-        char klasse[32] = {};
-        GetClassNameA(h, klasse, sizeof klasse);
-        std::string text = Text(h);
-        if (lstrcmpiA(klasse, "Static") == 0 && !text.empty()) *reinterpret_cast<std::string*>(p) = text;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&m.text));
+  EnumChildWindows(box, MeldungstextPruefen, reinterpret_cast<LPARAM>(&m.text));
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(knopf, BN_CLICKED), LPARAM(GetDlgItem(box, knopf)));
   WarteBisZu(box);
   return m;
@@ -123,8 +135,17 @@ inline bool Bildschirmfoto(HWND fenster, const std::string& name) {
   std::string ordner = "Z:" + std::string(bau) + "/screenshots";
   for (char& c : ordner) c = c == '/' ? '\\' : c;
   CreateDirectoryA(ordner.c_str(), nullptr);
-  RedrawWindow(fenster, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  Sleep(300);  // the owning thread paints
+  RedrawWindow(fenster, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  if (GetWindowThreadProcessId(fenster, nullptr) == GetCurrentThreadId()) {
+    // Our own window: paint it here.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 500;) {
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+      Sleep(10);
+    }
+  } else {
+    Sleep(500);  // the owning thread paints
+  }
   RECT r;
   GetWindowRect(fenster, &r);
   HDC bildschirm = GetDC(nullptr);

@@ -40,42 +40,27 @@ struct Steuerelement {
   RECT rechteck{};  // relative to its parent's client area
 };
 
-std::map<int, Steuerelement> Steuerelemente(HWND fenster) {
-  std::map<int, Steuerelement> alle;
-  EnumChildWindows(
-      fenster,
-      [](HWND h, LPARAM p) -> BOOL {
-        auto& liste = *reinterpret_cast<std::map<int, Steuerelement>*>(p);
-        int id = GetDlgCtrlID(h);
-        if (id <= 0 || !GetPropA(h, "KX_ID")) return TRUE;  // tab pages and inner parts
-        Steuerelement s;
-        s.handle = h;
-        char text[512] = {};
-        GetClassNameA(h, text, sizeof text);
-        s.klasse = text;
-        GetWindowTextA(h, text, sizeof text);
-        s.text = text;
-        GetWindowRect(h, &s.rechteck);
-        MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&s.rechteck), 2);
-        liste[id] = s;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&alle));
-  return alle;
+BOOL CALLBACK Steuerelement_Merken(HWND h, LPARAM p) {
+  auto& liste = *reinterpret_cast<std::map<int, Steuerelement>*>(p);
+  int id = GetDlgCtrlID(h);
+  if (id <= 0 || !GetPropA(h, "KX_ID")) return TRUE;  // tab pages and inner parts
+  Steuerelement s;
+  s.handle = h;
+  char text[512] = {};
+  GetClassNameA(h, text, sizeof text);
+  s.klasse = text;
+  GetWindowTextA(h, text, sizeof text);
+  s.text = text;
+  GetWindowRect(h, &s.rechteck);
+  MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&s.rechteck), 2);
+  liste[id] = s;
+  return TRUE;
 }
 
-std::vector<std::pair<std::string, int>> Spalten(HWND liste) {
-  std::vector<std::pair<std::string, int>> spalten;
-  for (int i = 0;; ++i) {
-    char titel[256] = {};
-    LVCOLUMNA spalte = {};
-    spalte.mask = LVCF_TEXT | LVCF_WIDTH;
-    spalte.pszText = titel;
-    spalte.cchTextMax = sizeof titel;
-    if (!SendMessageA(liste, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&spalte))) break;
-    spalten.push_back({titel, spalte.cx});
-  }
-  return spalten;
+std::map<int, Steuerelement> Steuerelemente(HWND fenster) {
+  std::map<int, Steuerelement> alle;
+  EnumChildWindows(fenster, Steuerelement_Merken, reinterpret_cast<LPARAM>(&alle));
+  return alle;
 }
 
 class Hauptfenster_Test : public ::testing::Test {
@@ -143,7 +128,7 @@ TEST_F(Hauptfenster_Test, EveryGadgetWithItsKindPlaceAndText) {
       {5, "msctls_progress32", 77, 450, 230, 25, nullptr},
       {23, "Static", 180, 477, 50, 20, "0%"},
       {24, "Static", 495, 477, 50, 15, "0%"},
-      {37, "Static", 55, 55, 115, 20, "< Bitte Datei ausw\xE4hlen"},
+      {37, "Static", 55, 55, 115, 20, "< Bitte Datei auswählen"},
       {38, "Static", 345, 55, 200, 30, ""},
       {14, "SysListView32", 10, 140, 607, 290, nullptr},
       {15, "Edit", 205, 53, 230, 30, ""},
@@ -167,7 +152,9 @@ TEST_F(Hauptfenster_Test, EveryGadgetWithItsKindPlaceAndText) {
     EXPECT_EQ(s.rechteck.top, e.y);
     EXPECT_EQ(s.rechteck.right - s.rechteck.left, e.b);
     EXPECT_EQ(s.rechteck.bottom - s.rechteck.top, e.h);
-    if (e.text) EXPECT_EQ(s.text, e.text);
+    if (e.text) {
+      EXPECT_EQ(s.text, e.text);
+    }
   }
   // The gadgets of tab "Senden" lie on its page, those of "Empfangen" on the other.
   EXPECT_EQ(GetParent(elemente[1].handle), GetParent(elemente[38].handle));
@@ -175,28 +162,10 @@ TEST_F(Hauptfenster_Test, EveryGadgetWithItsKindPlaceAndText) {
   EXPECT_EQ(GetParent(elemente[14].handle), GetParent(elemente[41].handle));
 }
 
-TEST_F(Hauptfenster_Test, TabsListsBarsAndButtonsAreSetUp) {
-  HWND tabs = elemente[13].handle;
-  ASSERT_EQ(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
-  const char* titel[] = {"Senden", "Empfangen"};
-  for (int i = 0; i < 2; ++i) {
-    char text[64] = {};
-    TCITEMA tab = {};
-    tab.mask = TCIF_TEXT;
-    tab.pszText = text;
-    tab.cchTextMax = sizeof text;
-    SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&tab));
-    EXPECT_STREQ(text, titel[i]);
-  }
-  EXPECT_EQ(SendMessageA(tabs, TCM_GETCURSEL, 0, 0), 0);
-
-  std::vector<std::pair<std::string, int>> senden = {{"Name", 180}, {"Gr\xF6\xDF" "e komprimiert", 110},
-                                                     {"Gesendet:", 80}, {"Geschwindigkeit", 93},
-                                                     {"Gr\xF6\xDF" "e", 70}, {"Dauer", 70}};
-  EXPECT_EQ(Spalten(elemente[1].handle), senden);
-  std::vector<std::pair<std::string, int>> empfangen = {
-      {"Dateiname", 300}, {"Gesendet:", 100}, {"Geschwindigkeit", 100}, {"Gr\xF6\xDF" "e", 100}};
-  EXPECT_EQ(Spalten(elemente[14].handle), empfangen);
+// Column titles and widths and the tab titles are read from outside by the
+// program test (kxprobe); here what a probe does not show.
+TEST_F(Hauptfenster_Test, ListsBarsAndButtonsAreSetUp) {
+  EXPECT_EQ(SendMessageA(elemente[13].handle, TCM_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(SendMessageA(elemente[1].handle, LVM_GETITEMCOUNT, 0, 0), 0);
   EXPECT_EQ(SendMessageA(elemente[14].handle, LVM_GETITEMCOUNT, 0, 0), 1);  // one empty row
   EXPECT_TRUE(SendMessageA(elemente[1].handle, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
@@ -234,8 +203,8 @@ TEST_F(Hauptfenster_Test, MenuTitlesAndItems) {
   struct {
     const char* titel;
     std::vector<std::pair<int, std::string>> eintraege;
-  } erwartet[] = {{"Datei", {{1, "Hinzuf\xFCgen"}, {2, "Senden"}, {3, "L\xF6schen"}}},
-                  {"Extras", {{4, "\xDC" "ber..."}}},
+  } erwartet[] = {{"Datei", {{1, "Hinzufügen"}, {2, "Senden"}, {3, "Löschen"}}},
+                  {"Extras", {{4, "Über..."}}},
                   {"Server", {{5, "Server-Zugang"}}}};
   ASSERT_EQ(GetMenuItemCount(leiste), 3);
   for (int t = 0; t < 3; ++t) {

@@ -162,8 +162,8 @@ TEST_F(Layout, StartMakesPrivateAndPersistentFolders) {
   EXPECT_EQ(S(Version.Titel), "Velmora v 1.0 Release");
   // The German texts are Latin-1, as the windows show them.
   EXPECT_EQ(S(Fehler.Auswahlfenster_UngueltigerPfad),
-            "Der Pfad ist leider Ung\xFCltig. Bitte Pfad \xFC" "berpr\xFC" "fen.");
-  EXPECT_EQ(S(Namen.Text_Auswahlfenster).substr(0, 12), "Bitte w\xE4hlen");
+            "Der Pfad ist leider Ungültig. Bitte Pfad überprüfen.");
+  EXPECT_EQ(S(Namen.Text_Auswahlfenster).substr(0, 12), "Bitte wählen");
 
   // The next run gets a private folder of its own and keeps the persistent one
   // with what it holds.
@@ -283,7 +283,7 @@ TEST_F(Layout, JoinThatCannotCreateTheArchiveKeepsTheParts) {
 }
 
 TEST_F(Layout, AccessFileHoldsFourBase64LinesAndReadsBack) {
-  ASSERT_EQ(Zugangsdatei_Schreiben("127.0.0.1", "localhost", "hans", "Gr\xFC\xDF" "e!"), ZugangGespeichert);
+  ASSERT_EQ(Zugangsdatei_Schreiben("127.0.0.1", "localhost", "hans", "Grüße!"), ZugangGespeichert);
   EXPECT_EQ(Lesen(S(Templog) + "Hash.txt"), "MTI3LjAuMC4x\r\nbG9jYWxob3N0\r\naGFucw==\r\nR3L832Uh\r\n");
 
   ASSERT_EQ(Zugangsdatei_Lesen(), 1);
@@ -291,7 +291,7 @@ TEST_F(Layout, AccessFileHoldsFourBase64LinesAndReadsBack) {
   EXPECT_EQ(S(Connect.ip), "127.0.0.1");
   EXPECT_EQ(S(Connect.Domain), "localhost");
   EXPECT_EQ(S(Connect.user), "hans");
-  EXPECT_EQ(S(Connect.pw), "Gr\xFC\xDF" "e!");
+  EXPECT_EQ(S(Connect.pw), "Grüße!");
   EXPECT_EQ(S(Zeilec), "aGFucw==");
   EXPECT_EQ(S(a), "127.0.0.1");
 

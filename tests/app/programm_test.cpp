@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/app/fahrer.h"
+#include "tests/gui/gui_support.h"
 #include "tests/support/temp_folder.h"
 
 using namespace apptest;
@@ -41,6 +42,8 @@ class Velmora {
       return;
     }
     fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
+    // The window shows before its gadgets are built: wait for the last one.
+    for (int i = 0; fenster && i < 1000 && !apptest::Gadget(fenster, 41); ++i) Sleep(10);
   }
   ~Velmora() {
     if (prozess_.hProcess) {
@@ -102,7 +105,7 @@ class Velmora {
 void Beenden(Velmora& programm) {
   Schliessen(programm.fenster);
   Meldung frage = programm.Meldung_Beantworten("Wirklich Beenden", IDYES);
-  EXPECT_EQ(frage.text, "M\xF6" "chtest du das programm wirklich beenden?");
+  EXPECT_EQ(frage.text, "Möchtest du das programm wirklich beenden?");
   EXPECT_EQ(programm.Ende(), 0);
   EXPECT_FALSE(IsWindow(programm.fenster));
 }
@@ -111,16 +114,26 @@ void Beenden(Velmora& programm) {
 void Datei_Waehlen(Velmora& programm, const std::string& datei) {
   HWND auswahl = programm.Warte("Auswahlfenster");
   ASSERT_NE(auswahl, nullptr);
+  ASSERT_NE(WarteAufGadget(auswahl, 59), nullptr);
   Tippen(apptest::Gadget(auswahl, 52), datei);
   Klick(apptest::Gadget(auswahl, 59));
   ASSERT_TRUE(WarteBisZu(auswahl));
 }
 
-// Selects row 0 of the send list as a user does, with a key.
+// A real mouse click (xdotool) at (x, y) of the control.
+void Echter_Klick(HWND steuerelement, int x, int y) {
+  RECT r;
+  GetWindowRect(steuerelement, &r);
+  EXPECT_EQ(kxtest::XdoTool("mousemove " + std::to_string(r.left + x) + " " + std::to_string(r.top + y) + " click 1"),
+            0);
+}
+
+// Clicks on row 0 of the send list, as a user selects it.
 void Erste_Zeile_Markieren(HWND liste) {
-  SetForegroundWindow(GetAncestor(liste, GA_ROOT));
-  PostMessageA(liste, WM_KEYDOWN, VK_HOME, 0);
-  PostMessageA(liste, WM_KEYUP, VK_HOME, 0);
+  RECT kopf, r;
+  GetWindowRect(reinterpret_cast<HWND>(SendMessageA(liste, LVM_GETHEADER, 0, 0)), &kopf);
+  GetWindowRect(liste, &r);
+  Echter_Klick(liste, 40, kopf.bottom - r.top + 8);
   for (int i = 0; i < 300 && SendMessageA(liste, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) != 0; ++i) Sleep(10);
 }
 
@@ -145,7 +158,7 @@ TEST(Programm, StartsWithoutAccessFileSilentlyAndAsksForTheAccessDataOnSend) {
 
   programm.Menue(2);  // "Senden"
   Meldung meldung = programm.Meldung_Beantworten("Achtung", IDOK);
-  EXPECT_EQ(meldung.text, "Du musst zuerst die FTP Zugangsdaten \xFC" "ber das Men\xFC \xB4Server\xB4 eingeben");
+  EXPECT_EQ(meldung.text, "Du musst zuerst die FTP Zugangsdaten über das Menü ´Server´ eingeben");
   Beenden(programm);
 }
 
@@ -185,8 +198,8 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   HWND senden = programm.Gadget(3);
   EXPECT_FALSE(IsWindowEnabled(senden));  // nothing selected
 
-  // The add button: the row with the size in column 4, the hints change.
-  Klick(hinzufuegen);
+  // The add button, clicked: the row with the size in column 4, the hints change.
+  Echter_Klick(hinzufuegen, 20, 20);
   Datei_Waehlen(programm, datei);
   for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
   ASSERT_EQ(programm.Zeilen(liste), 1);
@@ -194,19 +207,24 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   EXPECT_EQ(programm.Zelle(liste, 0, 4), "976 KB");
   EXPECT_EQ(programm.Zelle(liste, 0, 1), "");
   EXPECT_EQ(Text(programm.Gadget(37)), "");
-  EXPECT_EQ(Text(programm.Gadget(38)), "< Eintrag markieren und Button dr\xFC" "cken");
+  EXPECT_EQ(Text(programm.Gadget(38)), "< Eintrag markieren und Button drücken");
 
   // A second add: the "alte Datei" message and no selection window.
   Klick(hinzufuegen);
   Meldung alt = programm.Meldung_Beantworten("Achtung", IDOK);
-  EXPECT_EQ(alt.text, "Du musst die alte Datei erst Senden, bevor du eine neue Hinzuf\xFCgst");
+  EXPECT_EQ(alt.text, "Du musst die alte Datei erst Senden, bevor du eine neue Hinzufügst");
   EXPECT_TRUE(programm.Kein("Auswahlfenster", nullptr, 300));
 
-  // A selected row enables the send button.
+  // A selected row enables the send button; a click on the list's empty
+  // area takes the selection away and the button with it.
   Erste_Zeile_Markieren(liste);
   for (int i = 0; i < 300 && !IsWindowEnabled(senden); ++i) Sleep(10);
   EXPECT_TRUE(IsWindowEnabled(senden));
   Bildschirmfoto(programm.fenster, "programm_sendeliste");
+  Echter_Klick(liste, 300, 250);
+  for (int i = 0; i < 300 && IsWindowEnabled(senden); ++i) Sleep(10);
+  EXPECT_FALSE(IsWindowEnabled(senden));
+  Erste_Zeile_Markieren(liste);
 
   // Menu "Löschen": the row stays, blank, so adding is still refused.
   programm.Menue(3);
@@ -215,7 +233,7 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   for (int spalte = 0; spalte < 6; ++spalte) EXPECT_EQ(programm.Zelle(liste, 0, spalte), "") << spalte;
   programm.Menue(1);
   EXPECT_EQ(programm.Meldung_Beantworten("Achtung", IDOK).text,
-            "Du musst die alte Datei erst Senden, bevor du eine neue Hinzuf\xFCgst");
+            "Du musst die alte Datei erst Senden, bevor du eine neue Hinzufügst");
 
   // The delete button removes the row.
   Erste_Zeile_Markieren(liste);
@@ -225,7 +243,7 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
 
   // Nothing selected: the delete button says so.
   Klick(programm.Gadget(4));
-  EXPECT_EQ(programm.Meldung_Beantworten("Achtung", IDOK).text, "Du musst eine zu L\xF6" "chende Datei Markieren");
+  EXPECT_EQ(programm.Meldung_Beantworten("Achtung", IDOK).text, "Du musst eine zu Löchende Datei Markieren");
 
   // The menu's add puts the size in column 1.
   programm.Menue(1);
@@ -233,5 +251,39 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
   EXPECT_EQ(programm.Zelle(liste, 0, 1), "976 KB");
   EXPECT_EQ(programm.Zelle(liste, 0, 4), "");
+  Beenden(programm);
+}
+
+// The probe's view from outside: tabs, columns, hints, bars, the empty row of
+// the receive list; and its screenshot of the window as started.
+TEST(Programm, MainWindowAsTheProbeSeesIt) {
+  kxtest::TempFolder temp;
+  Velmora programm(temp.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  kxtest::ProbeResult sicht = kxtest::Probe({"controls", Titel});
+  ASSERT_EQ(sicht.exitCode, 0) << sicht.output;
+  const char* zeilen[] = {
+      "tabs id 13 count 2 selected 0",
+      "tab id 13 index 0 title \"Senden\" selected 1",
+      "tab id 13 index 1 title \"Empfangen\" selected 0",
+      "column id 1 index 0 width 180 title \"Name\"",
+      "column id 1 index 1 width 110 title \"Größe komprimiert\"",
+      "column id 1 index 2 width 80 title \"Gesendet:\"",
+      "column id 1 index 3 width 93 title \"Geschwindigkeit\"",
+      "column id 1 index 4 width 70 title \"Größe\"",
+      "column id 1 index 5 width 70 title \"Dauer\"",
+      "rows id 1 count 0",
+      "column id 14 index 0 width 300 title \"Dateiname\"",
+      "column id 14 index 3 width 100 title \"Größe\"",
+      "rows id 14 count 1",
+      "control id 37 class \"Static\" text \"< Bitte Datei auswählen\" x 55 y 55 width 115 height 20",
+      "control id 38 class \"Static\" text \"\" x 345 y 55 width 200 height 30",
+      "control id 17 class \"Button\" text \"Downloaden\" x 445 y 53 width 100 height 30",
+      "progress id 5 position 0 minimum 0 maximum 100",
+      "progress id 21 position 0 minimum 0 maximum 100",
+  };
+  for (const char* zeile : zeilen) EXPECT_TRUE(sicht.has(zeile)) << zeile << "\n" << sicht.output;
+  kxtest::ProbeResult foto = kxtest::Probe({"screenshot", Titel, kxtest::ScreenshotDir() + "\\programm_start.bmp"});
+  EXPECT_EQ(foto.exitCode, 0) << foto.output;
   Beenden(programm);
 }

@@ -11,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "app/fenster.h"
 #include "app/globals.h"
 #include "app/layout.h"
 #include "app/symbole.h"
 #include "runtime/core/strings.h"
+#include "runtime/core/threads.h"
 #include "runtime/debugger/symbols.h"
+#include "tests/support/report_recorder.h"
 #include "tests/support/temp_folder.h"
 
 using namespace velmora;
@@ -189,4 +192,26 @@ TEST_F(Symbole, TableOfExecutableLinesMatchesTheMarksAndTheHook) {
     markiert += int32_t(marken.size());
   }
   EXPECT_GT(markiert, 0);
+}
+
+namespace {
+int32_t Nicht_Gelistet(int32_t) { return 0; }
+}  // namespace
+
+// The thread start's procedure check finds the application's thread
+// procedures in the table; a procedure the table lacks is named as such.
+TEST(Symboltabellen, ThreadStartCheckFindsTheApplicationsProcedures) {
+  const kx::DebugSymbols* vorher = kx::CurrentDebugSymbols();
+  kx::SetDebugSymbols(Symboltabellen());
+  {
+    kxtest::ReportRecorder berichte;
+    int32_t thread = kx::StartThread(&Rechner_Hauptfenster_Spalte, 0);
+    ASSERT_NE(thread, 0);
+    while (kx::ThreadRunning(thread)) Sleep(1);
+    EXPECT_EQ(berichte.count(), 0u) << berichte.lastKey();
+    int32_t fremd = kx::StartThread(&Nicht_Gelistet, 0);
+    while (kx::ThreadRunning(fremd)) Sleep(1);
+    EXPECT_TRUE(berichte.has("NoProcedure"));
+  }
+  kx::SetDebugSymbols(vorher);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/core/objects.h"
+#include "support/report_recorder.h"
 
 namespace {
 
@@ -131,6 +132,37 @@ TEST_F(ObjectTableTest, DynamicIdentitiesLieOutsideTheNumbers) {
 // Libraries look objects up without the lock and without the dynamic list,
 // so a freed identity that a program still passes must stay harmless: its
 // memory is never given back to the system and reads as free.
+// The checks every library uses: caption and limit come from the table.
+TEST(ObjectTableChecks, HighNumberAndNoObjectNameTheTablesKindAndLimit) {
+  kx::ObjectTable* table = kx::CreateObjectTable(sizeof(intptr_t), 16, nullptr, "#Thing", 499);
+  kx::ObjectTable* own = kx::CreateObjectTable(sizeof(intptr_t), 16, nullptr, "#Other", 100, 100);
+  kxtest::ReportRecorder recorder;
+  kx::CheckObjectNumber(table, -1);
+  kx::CheckObjectNumber(table, 499);
+  EXPECT_EQ(recorder.count(), 0u);
+  kx::CheckObjectNumber(table, 500);
+  EXPECT_EQ(recorder.lastText(), "#Thing object number is very high (over 500), are You sure of that ?");
+  kx::CheckObjectNumber(table, -2);
+  EXPECT_EQ(recorder.count(), 2u);
+  kx::CheckObjectNumber(own, 100);
+  EXPECT_EQ(recorder.count(), 2u) << "a limit of its own: 100 is still accepted";
+  kx::CheckObjectNumber(own, 101);
+  EXPECT_EQ(recorder.lastText(), "#Other object number is very high (over 100), are You sure of that ?");
+  recorder.clear();
+
+  EXPECT_EQ(kx::CheckObject(table, 3), nullptr);
+  EXPECT_EQ(recorder.lastText(), "The specified #Thing is not initialized.");
+  *static_cast<intptr_t*>(kx::AllocateObject(table, 3)) = 1;
+  void* dynamic = kx::AllocateObject(table, kx::DynamicNumber);
+  *static_cast<intptr_t*>(dynamic) = 1;
+  recorder.clear();
+  EXPECT_NE(kx::CheckObject(table, 3), nullptr);
+  EXPECT_NE(kx::CheckObject(table, kx::DynamicIdentity(table, dynamic)), nullptr);
+  EXPECT_EQ(recorder.count(), 0u);
+  kx::CheckObject(nullptr, 3);
+  EXPECT_EQ(recorder.count(), 0u) << "a library that has not started reports nothing";
+}
+
 TEST(ObjectTableFreed, AStaleDynamicIdentityIsNotFoundAndItsMemoryStaysReadable) {
   // Records this large are served by the heap straight from the system; a heap
   // that got them back would unmap them at once.

@@ -14,6 +14,7 @@
 #include "runtime/gui/events.h"
 #include "runtime/gui/events_logic.h"
 #include "runtime/gui/window.h"
+#include "support/report_recorder.h"
 
 namespace {
 
@@ -226,6 +227,16 @@ TEST_F(Events, OtherMessagesReturnTheirNumberAndKeepTheirParameters) {
   PostMessageA(window_, WM_COMMAND, MAKEWPARAM(77, 1), 0);
   EXPECT_EQ(kx::WaitWindowEvent(1000), kx::EventKindMenu) << "a keyboard shortcut";
   EXPECT_EQ(kx::EventMenu(), 77);
+  // A data event carries a heap record (its sixth word a second block),
+  // which lives until the next wait.
+  void** data = static_cast<void**>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 6 * sizeof(void*)));
+  data[5] = HeapAlloc(GetProcessHeap(), 0, 16);
+  PostMessageA(window_, kx::MessageDataObjectEvent, 7, reinterpret_cast<LPARAM>(data));
+  EXPECT_EQ(kx::WaitWindowEvent(1000), kx::EventKindDataObject);
+  EXPECT_EQ(kx::EventGadget(), 7);
+  EXPECT_EQ(kx::EventData(), data);
+  kx::WaitWindowEvent(0);
+  EXPECT_EQ(kx::EventData(), nullptr);
   PostMessageA(window_, kx::MessageTrayCallback, 3, WM_RBUTTONDBLCLK);
   int32_t event = kx::WaitWindowEvent(1000);
   if (event != kx::EventKindSysTray) event = kx::WaitWindowEvent(1000);  // first the re-post
@@ -234,12 +245,34 @@ TEST_F(Events, OtherMessagesReturnTheirNumberAndKeepTheirParameters) {
   EXPECT_EQ(kx::EventType(), 3);
 }
 
-// ---- the focus walk ----------------------------------------------------------------
+// ---- keyboard ---------------------------------------------------------------------------
 
 std::vector<Event> g_ignored;
 void PumpEvents() {
   if (int32_t e = kx::WaitWindowEvent(10)) g_ignored.emplace_back(e, kx::EventWindow());
 }
+
+TEST_F(Events, KeyboardShortcutGivesTheMenuEventWithItsNumber) {
+  kx::AddKeyboardShortcut(1, kx::ShortcutControl | 'S', 42);
+  kx::AddKeyboardShortcut(1, kx::ShortcutControl | kx::ShortcutShift | 'S', 43);
+  kx::AddKeyboardShortcut(1, kx::ShortcutControl | 'S', 44);
+  EXPECT_EQ(kx::FindWindowObject(1)->acceleratorCount, 4) << "Tab, Shift+Tab and two shortcuts";
+  ASSERT_TRUE(kxtest::Activate(window_));
+  SetFocus(window_);
+  std::vector<intptr_t> menus;
+  auto pump = [&] {
+    if (kx::WaitWindowEvent(10) == kx::EventKindMenu) menus.push_back(kx::EventMenu());
+  };
+  ASSERT_EQ(kxtest::XdoTool("key ctrl+s sleep 0.1 key ctrl+shift+s", pump), 0);
+  for (int i = 0; i < 30; ++i) pump();
+  EXPECT_EQ(menus, (std::vector<intptr_t>{44, 43})) << "the second shortcut on a key replaces the first";
+
+  kxtest::ReportRecorder recorder;
+  kx::AddKeyboardShortcut(1, 'Q', 64001);
+  EXPECT_EQ(recorder.lastText(), "The 'Event' value of AddKeyboardShortcut() has to be between 0 and 64000.");
+}
+
+// ---- the focus walk ----------------------------------------------------------------
 
 int FocusedId() { return GetDlgCtrlID(GetFocus()); }
 

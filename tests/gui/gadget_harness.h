@@ -15,6 +15,7 @@
 #include "runtime/gui/gadget.h"
 #include "runtime/gui/png.h"
 #include "runtime/gui/window.h"
+#include "gui/gui_support.h"
 #include "support/temp_folder.h"
 
 namespace kxtest {
@@ -25,56 +26,65 @@ struct SeenEvent {
   int32_t type;
 };
 
-// Events of the calling thread's windows for up to ms milliseconds (gadget
-// events with their gadget and type; others with gadget -1).
-inline std::vector<SeenEvent> PumpEvents(int ms) {
-  std::vector<SeenEvent> seen;
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < DWORD(ms)) {
-    const int32_t event = kx::WaitWindowEvent(10);
-    if (event == kx::EventKindGadget) seen.push_back({event, kx::EventGadget(), kx::EventType()});
+// Gadget events that arrived while a helper waited (oldest first).
+inline std::vector<SeenEvent>& EventBacklog() {
+  static std::vector<SeenEvent> backlog;
+  return backlog;
+}
+
+// One wait of the event loop (up to 10 ms); a gadget event goes to the backlog.
+inline void PumpOnce() {
+  if (kx::WaitWindowEvent(10) == kx::EventKindGadget) {
+    EventBacklog().push_back({kx::EventKindGadget, kx::EventGadget(), kx::EventType()});
   }
+}
+
+// Runs the event loop for ms milliseconds and returns the gadget events seen.
+inline std::vector<SeenEvent> PumpEvents(int ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < DWORD(ms)) PumpOnce();
+  std::vector<SeenEvent> seen;
+  seen.swap(EventBacklog());
   return seen;
 }
 
-// Waits (at most ms) until a gadget event of the gadget arrives; the events
-// of that gadget seen up to and with it are returned.
+// The types of the gadget's events up to and with the first of the given
+// type (waiting at most ms for it); other gadgets' events are dropped.
 inline std::vector<int32_t> GadgetEventsUntil(intptr_t gadget, int32_t type, int ms = 5000) {
   std::vector<int32_t> types;
   const DWORD start = GetTickCount();
+  size_t next = 0;
   while (GetTickCount() - start < DWORD(ms)) {
-    if (kx::WaitWindowEvent(10) != kx::EventKindGadget || kx::EventGadget() != gadget) continue;
-    types.push_back(kx::EventType());
-    if (kx::EventType() == type) break;
+    std::vector<SeenEvent>& backlog = EventBacklog();
+    for (; next < backlog.size(); ++next) {
+      if (backlog[next].gadget != gadget) continue;
+      types.push_back(backlog[next].type);
+      if (backlog[next].type == type) {
+        backlog.erase(backlog.begin(), backlog.begin() + static_cast<long>(next) + 1);
+        return types;
+      }
+    }
+    PumpOnce();
   }
+  EventBacklog().clear();
   return types;
 }
 
 // Lets every pending paint and message run.
-inline void Settle(int ms = 150) {
-  UpdateWindow(GetActiveWindow());
-  PumpEvents(ms);
-}
+inline void Settle(int ms = 150) { PumpEvents(ms); }
 
-// Runs xdotool (a Unix program, started through Wine) and waits for it.
-inline void Xdotool(const std::string& arguments) {
-  std::string command = "Z:\\usr\\bin\\xdotool " + arguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-  }
-}
-
-// A real mouse click at a point of a window's client area.
+// A real mouse click at a point of a window's client area (xdotool through
+// the test run's input server, the event loop running meanwhile).
 inline void ClickAt(HWND window, int x, int y, int button = 1) {
   POINT p = {x, y};
   ClientToScreen(window, &p);
-  Xdotool("mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " click " +
-          std::to_string(button));
+  POINT now{};
+  GetCursorPos(&now);
+  // A --sync move waits for a movement: none when the mouse is there already.
+  const std::string move = now.x == p.x && now.y == p.y
+                               ? ""
+                               : "mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " ";
+  XdoTool(move + "click " + std::to_string(button), PumpOnce);
 }
 
 // The screen pixels of a window's client area (top row first, 0x00RRGGBB).
@@ -122,33 +132,35 @@ inline Capture CaptureClient(HWND window) {
   return c;
 }
 
-// Keeps a screenshot of the window's client area under the build tree
-// (<build>/screenshots/<name>.png) for a person to look at; returns its path.
-inline std::string KeepScreenshot(HWND window, const std::string& name) {
-  const char* build = getenv("VELMORA_BINARY_DIR");
-  std::string folder = build ? WinePath(std::string(build) + "/screenshots") : "screenshots";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  const std::string path = folder + "\\" + name + ".png";
-  int width = 0, height = 0;
-  HBITMAP bitmap = CaptureBitmap(window, &width, &height);
-  const int saved = kx::SaveBitmapAsPng(bitmap, path.c_str());
-  DeleteObject(bitmap);
-  return saved ? path : "";
+// Keeps a screenshot of the window, taken from outside by kxprobe, under the
+// build tree (<build>/screenshots/<name>.png) for a person to look at;
+// returns kxprobe's exit code.
+inline int KeepScreenshot(const std::string& title, const std::string& name) {
+  const std::string file = ScreenshotDir() + "\\" + name + ".png";
+  Background probe;
+  if (!probe.start(ProbeLine({"screenshot", title, file}))) return -1;
+  return probe.finish(30000, [] { PumpOnce(); });
 }
 
 // A COLORREF as the screen shows it (0x00RRGGBB).
 inline uint32_t Rgb(COLORREF c) { return (c & 0xFF) << 16 | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
 // Test fixture: one visible runtime window (number 1) as the gadget list.
+// Its title names the test, so that kxprobe finds this window and no other
+// test program's.
 class GadgetWindow : public testing::Test {
  protected:
   void SetUp() override {
-    window_ = reinterpret_cast<HWND>(kx::OpenWindow(1, 40, 40, 520, 380, "Gadgets", WS_CAPTION | WS_SYSMENU));
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    title_ = std::string(test->test_suite_name()) + "." + test->name();
+    window_ = reinterpret_cast<HWND>(
+        kx::OpenWindow(1, 40, 40, 520, 380, title_.c_str(), WS_CAPTION | WS_SYSMENU));
     ASSERT_NE(window_, nullptr);
     SetForegroundWindow(window_);
   }
   void TearDown() override { kx::CloseWindow(1); }
   HWND window_ = nullptr;
+  std::string title_;
 };
 
 }  // namespace kxtest

@@ -220,6 +220,19 @@ TEST_F(ReportList, ClickOnEmptyAreaAfterSelectionPostsChangeThenClick) {
   EXPECT_EQ(types.back(), kx::EventTypeLeftClick);
   EXPECT_EQ(kx::GetGadgetState(1), -1);
   EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(list, "KX_LastSelected")), -1);
+  kxtest::PumpEvents(600);  // past the double-click time
+
+  // Right click and double click on an item: types 1 and 2.
+  kxtest::ClickAt(window_, inList.x, inList.y, 3);
+  types = kxtest::GadgetEventsUntil(1, kx::EventTypeRightClick);
+  ASSERT_FALSE(types.empty());
+  EXPECT_EQ(types.back(), kx::EventTypeRightClick);
+  kxtest::PumpEvents(600);
+  // The mouse is there already (a --sync move to the same place would wait for ever).
+  kxtest::XdoTool("click --repeat 2 --delay 80 1", kxtest::PumpOnce);
+  types = kxtest::GadgetEventsUntil(1, kx::EventTypeLeftDoubleClick);
+  ASSERT_FALSE(types.empty());
+  EXPECT_EQ(types.back(), kx::EventTypeLeftDoubleClick);
 }
 
 }  // namespace

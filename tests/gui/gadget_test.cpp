@@ -258,10 +258,26 @@ TEST_F(Gadgets, ImageButtonShowsTheClippedCentre) {
   EXPECT_NE(shown.at(100, 100), 0xFF0000u);
   EXPECT_NE(shown.at(139, 139), 0xFF0000u);
 
+  // A checked toggle button shows its pressed image; a disabled one is grey.
+  const std::string green = kxtest::MakePng(16, 16, PNG_COLOR_TYPE_RGB, 8, [](int, int) { return 0xFF00C000u; });
+  ASSERT_NE(kx::CatchImage(2, green.data(), static_cast<int32_t>(green.size())), 0);
   ASSERT_NE(kx::ButtonImageGadget(2, 200, 100, 40, 40, image, kx::ButtonToggle), 0);
+  kx::SetGadgetAttribute(2, 2, kx::ImageID(2));
+  EXPECT_EQ(kx::GetGadgetAttribute(2, 2), kx::ImageID(2));
+  kxtest::Settle();
+  EXPECT_EQ(CaptureClient(window_).at(220, 120), 0x0000FFu);
   kx::SetGadgetState(2, 1);
   EXPECT_EQ(kx::GetGadgetState(2), 1);
+  kxtest::Settle();
+  shown = CaptureClient(window_);
+  EXPECT_EQ(shown.at(220, 120), 0x00C000u);
+  kx::DisableGadget(1, 1);
+  kxtest::Settle();
+  shown = CaptureClient(window_);
+  EXPECT_NE(shown.at(120, 120), 0x0000FFu);
+  EXPECT_NE(shown.at(105, 120), 0xFF0000u);
   kx::FreeImage(1);
+  kx::FreeImage(2);
 }
 
 TEST_F(Gadgets, ChecksReportMisuse) {

@@ -3,6 +3,8 @@
 #  - Without a window manager on the test display, Wine waits two seconds for
 #    every visible window that goes away unless its windows are unmanaged.
 #  - The input server runs xdotool for the tests (real keyboard and mouse).
+#  - The window tests take turns on the display: real input goes to the
+#    window that has the focus, which a test running beside them would take.
 if(NOT TEST gui_display_settings)
   add_test(NAME gui_display_settings
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh reg add "HKCU\\Software\\Wine\\X11 Driver"
@@ -13,4 +15,4 @@ if(NOT TEST gui_display_settings)
                        TIMEOUT 120)
   set_tests_properties(gui_input_stop PROPERTIES FIXTURES_CLEANUP gui_display LABELS gui TIMEOUT 120)
 endif()
-set_tests_properties(${test_name} PROPERTIES FIXTURES_REQUIRED gui_display TIMEOUT 120)
+set_tests_properties(${test_name} PROPERTIES FIXTURES_REQUIRED gui_display RESOURCE_LOCK gui_display TIMEOUT 120)

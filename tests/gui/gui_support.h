@@ -27,6 +27,17 @@ inline void Pump(DWORD ms) {
   } while (GetTickCount() - start < ms);
 }
 
+// Makes the window the foreground window (the window system may need a few
+// rounds of messages for it); true when it is.
+inline bool Activate(HWND window) {
+  for (int i = 0; i < 100; ++i) {
+    SetForegroundWindow(window);
+    Pump(20);
+    if (GetForegroundWindow() == window) return true;
+  }
+  return false;
+}
+
 inline std::string BinaryDir() {
   const char* binary = getenv("VELMORA_BINARY_DIR");
   return binary ? WinePath(binary) : std::string(".");
@@ -99,7 +110,11 @@ class Background {
     CloseHandle(process_);
     process_ = nullptr;
     exitCode_ = int(code);
-    output_ = ReadBytes(outputFile_);
+    output_.clear();
+    // Console output comes with CR LF line ends; tests read plain lines.
+    for (char c : ReadBytes(outputFile_)) {
+      if (c != '\r') output_ += c;
+    }
     DeleteFileA(outputFile_.c_str());
     return exitCode_;
   }
@@ -113,7 +128,12 @@ class Background {
   std::string output_;
 };
 
-inline std::string Quoted(const std::string& argument) { return "\"" + argument + "\""; }
+// One argument of a command line (quotes inside written as \").
+inline std::string Quoted(const std::string& argument) {
+  std::string quoted = "\"";
+  for (char c : argument) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+  return quoted + "\"";
+}
 
 // kxprobe's command line for the arguments (each quoted).
 inline std::string ProbeLine(std::initializer_list<std::string> arguments) {

@@ -222,8 +222,10 @@ TEST_F(ImageTest, ViewerDescribesImages) {
   EXPECT_STREQ(kx::ImageDetailText(9, text, sizeof text), expected);
   EXPECT_STREQ(kx::ImageDetailText(12, text, sizeof text), "Image not existing!\n(#Image: 12)");
 
-  void* block = kx::ImagePixels(9);
+  int32_t size = 0;
+  void* block = kx::ImagePixels(9, &size);
   ASSERT_NE(block, nullptr);
+  EXPECT_EQ(size, 40 + 3 * 2 * 4);
   const BITMAPINFOHEADER* header = static_cast<const BITMAPINFOHEADER*>(block);
   EXPECT_EQ(header->biSize, 40u);
   EXPECT_EQ(header->biWidth, 3);
@@ -231,6 +233,18 @@ TEST_F(ImageTest, ViewerDescribesImages) {
   EXPECT_EQ(header->biBitCount, 32);
   const uint32_t* pixels = reinterpret_cast<const uint32_t*>(header + 1);
   EXPECT_EQ(pixels[5] & 0xFFFFFF, 0x102030u);
+  kx::FreeImagePixels(block);
+
+  // An icon is drawn for the viewer; its detail names the type.
+  const std::string ico = kxtest::MakeIco({{16, 32, 0xC03000}});
+  const intptr_t icon = kx::CatchImage(8, ico.data(), static_cast<int32_t>(ico.size()));
+  ASSERT_NE(icon, 0);
+  EXPECT_NE(std::string(kx::ImageDetailText(8, text, sizeof text)).find("     Type: Icon\n"), std::string::npos);
+  block = kx::ImagePixels(8, &size);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(size, 40 + 16 * 16 * 4);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(static_cast<const BITMAPINFOHEADER*>(block) + 1)[8 * 16 + 8] & 0xFFFFFF,
+            0xC03000u);
   kx::FreeImagePixels(block);
 }
 

@@ -3,6 +3,9 @@
 // reports and the debugger's window list.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shlwapi.h>
+
 #include <cstring>
 #include <string>
 
@@ -100,6 +103,23 @@ TEST(WindowText, GermanTitleReadsBackByteForByte) {
   EXPECT_EQ(probe.exitCode, 0) << probe.output;
   EXPECT_TRUE(probe.has(std::string("title \"") + title + "\"")) << probe.output;
   kx::CloseWindow(4);
+}
+
+// The program's manifest asks for common controls 6 (themed controls): the
+// comctl32 the program runs with is the side-by-side assembly 6.0 (whose
+// DllGetVersion says 6 on Windows, 5.81 under Wine).
+TEST(WindowProgram, RunsWithCommonControlsSix) {
+  HMODULE controls = GetModuleHandleA("comctl32.dll");
+  ASSERT_NE(controls, nullptr) << "the runtime links comctl32";
+  char name[MAX_PATH] = "";
+  GetModuleFileNameA(controls, name, MAX_PATH);
+  CharLowerA(name);
+  using GetVersion = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+  auto getVersion = reinterpret_cast<GetVersion>(reinterpret_cast<void*>(GetProcAddress(controls, "DllGetVersion")));
+  DLLVERSIONINFO version = {sizeof version};
+  if (getVersion) getVersion(&version);
+  const bool sideBySide = strstr(name, "common-controls_6595b64144ccf1df_6.0.") != nullptr;
+  EXPECT_TRUE(sideBySide || version.dwMajorVersion == 6) << name << " " << version.dwMajorVersion;
 }
 
 // ---- styles and places, watched through the native table ----------------------
@@ -230,6 +250,29 @@ TEST_F(WindowPlacement, FailedCreationLeavesNoObjectAndNoClass) {
   EXPECT_EQ(kx::FindWindowObject(21), nullptr);
   WNDCLASSEXA windowClass = {sizeof windowClass};
   EXPECT_FALSE(GetClassInfoExA(GetModuleHandleA(nullptr), "WindowClass_21", &windowClass));
+}
+
+// ---- program end --------------------------------------------------------------------
+
+std::string g_destroyed;
+
+LRESULT RecordDestroy(HWND window, UINT message, WPARAM, LPARAM) {
+  if (message == WM_DESTROY) g_destroyed += TitleOf(window) + " ";
+  return kx::WindowCallbackDefault;
+}
+
+TEST(WindowEnd, ProgramEndClosesNumbersAscendingThenDynamicWindowsOldestFirst) {
+  kx::OpenWindow(kx::DynamicNumber, 0, 0, 50, 50, "alt", SystemMenu);
+  kx::OpenWindow(5, 0, 0, 50, 50, "fuenf", SystemMenu);
+  kx::OpenWindow(kx::DynamicNumber, 0, 0, 50, 50, "jung", SystemMenu);
+  kx::OpenWindow(2, 0, 0, 50, 50, "zwei", SystemMenu);
+  kx::CurrentEventRecord()->threadCallback = RecordDestroy;
+  kx::WindowLibraryEnd();
+  kx::CurrentEventRecord()->threadCallback = nullptr;
+  EXPECT_EQ(g_destroyed, "zwei fuenf alt jung ");
+  EXPECT_EQ(kx::FindWindowObject(2), nullptr);
+  ASSERT_NE(kx::OpenWindow(2, 0, 0, 50, 50, "danach", SystemMenu), 0) << "the library still works";
+  kx::CloseWindow(2);
 }
 
 // ---- checks -------------------------------------------------------------------

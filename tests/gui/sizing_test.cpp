@@ -1,0 +1,70 @@
+// The window library's sizing loop: the edges an arrow key chooses, the
+// limits a size keeps, and a window sized from the keyboard.
+#include <gtest/gtest.h>
+
+#include "gui/gui_support.h"
+#include "runtime/core/objects.h"
+#include "runtime/gui/events.h"
+#include "runtime/gui/window.h"
+#include "runtime/gui/window_sizing.h"
+
+namespace {
+
+TEST(SizingRules, ArrowKeysChooseEdgesThenCorners) {
+  EXPECT_EQ(kx::SizingEdgeForKey(0, VK_LEFT), WMSZ_LEFT);
+  EXPECT_EQ(kx::SizingEdgeForKey(0, VK_DOWN), WMSZ_BOTTOM);
+  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_LEFT, VK_UP), WMSZ_TOPLEFT);
+  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_RIGHT, VK_DOWN), WMSZ_BOTTOMRIGHT);
+  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_TOP, VK_RIGHT), WMSZ_TOPRIGHT);
+  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_BOTTOM, VK_LEFT), WMSZ_BOTTOMLEFT);
+  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_LEFT, VK_RIGHT), WMSZ_LEFT) << "no new edge: the cursor moves instead";
+  EXPECT_EQ(kx::SizingEdgeForKey(WMSZ_TOPLEFT, VK_DOWN), WMSZ_TOPLEFT);
+}
+
+TEST(SizingRules, EdgesFollowTheCursorWithinTheTrackLimits) {
+  MINMAXINFO limits = {};
+  limits.ptMinTrackSize = {100, 80};
+  limits.ptMaxTrackSize = {400, 300};
+  RECT r = {100, 100, 300, 250};
+  kx::SizingMoveEdges(WMSZ_RIGHT, POINT{350, 0}, limits, &r);
+  EXPECT_EQ(r.right, 352);
+  EXPECT_EQ(r.left, 100);
+  kx::SizingMoveEdges(WMSZ_RIGHT, POINT{900, 0}, limits, &r);
+  EXPECT_EQ(r.right, 500) << "held at the largest width by the edge that moved";
+  kx::SizingMoveEdges(WMSZ_TOPLEFT, POINT{450, 240}, limits, &r);
+  EXPECT_EQ(r.left, 400) << "held at the smallest width";
+  EXPECT_EQ(r.top, 170) << "held at the smallest height";
+  EXPECT_EQ(r.bottom, 250);
+  kx::SizingMoveEdges(WMSZ_BOTTOM, POINT{0, 200}, limits, &r);
+  EXPECT_EQ(r.bottom, 250) << "80 high at least";
+}
+
+TEST(SizingLoop, KeyboardSizingFromTheSystemMenuMovesTheChosenEdge) {
+  // The loop runs while the system shows window contents during dragging
+  // (for this session only).
+  BOOL fullDrag = FALSE;
+  SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &fullDrag, 0);
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+  HWND window = reinterpret_cast<HWND>(
+      kx::OpenWindow(1, 100, 100, 300, 200, "Größe", WS_SYSMENU | WS_CAPTION | WS_SIZEBOX));
+  ASSERT_TRUE(kxtest::Activate(window));
+  SetFocus(window);
+  RECT before;
+  GetWindowRect(window, &before);
+  PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
+  auto pump = [] { kx::WaitWindowEvent(10); };
+  for (int i = 0; i < 10; ++i) pump();
+  ASSERT_EQ(kx::CurrentSizingState()->active, 1);
+  ASSERT_EQ(kxtest::XdoTool("key Right sleep 0.2 key Right sleep 0.2 key Right sleep 0.2 key Return", pump), 0);
+  for (int i = 0; i < 20; ++i) pump();
+  RECT after;
+  GetWindowRect(window, &after);
+  EXPECT_EQ(kx::CurrentSizingState()->active, 0) << "Enter ends the loop";
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.right, before.right + 20) << "the right edge, moved twice by 10 pixels";
+  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+  kx::CloseWindow(1);
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, fullDrag, nullptr, 0);
+}
+
+}  // namespace
