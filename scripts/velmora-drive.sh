@@ -52,9 +52,10 @@ velmora_receive() {
   # The first message box of the program that comes: success or failure.
   for _ in $(seq 6000); do
     for title in "Download abgeschlossen" Fehler; do
-      box="$(velmora_probe --timeout=10 dialog "$title" 2>/dev/null || true)"
-      if printf %s "$box" | grep -q '^dialog title'; then
-        text="$(printf %s "$box" | sed -n 's/^dialog text "\(.*\)"$/\1/p' | head -1)"
+      box="$(velmora_probe --timeout=10 controls "$title" 2>/dev/null || true)"
+      if printf %s "$box" | grep -aq '^window handle'; then
+        # A message box's text is its static control 65535.
+        text="$(printf %s "$box" | sed -n 's/^control id 65535 class "Static" text "\(.*\)" x .*/\1/p' | head -1)"
         velmora_shot "$velmora_title" "${velmora_shot_prefix:-}empfangen"
         velmora_probe dialog "$title" 1 >/dev/null || true
         echo "$title|$text"
