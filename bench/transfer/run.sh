@@ -13,6 +13,10 @@ cd "$root"
 size_mb="${1:-100}"
 work="$(mktemp -d /tmp/velmora-transfer-bench.XXXXXX)"
 source scripts/wine-env.sh; velmora_pick_build
+if [[ " ${VELMORA_BUILDS:-x64 default} " != *" default "* ]]; then   # only the 64-bit build
+  velmora_build="$root/build-x64" velmora_arch=64
+  velmora_wine_select 64
+fi
 bdir="$velmora_build"
 program="$bdir/app/Velmora.exe"
 probe_tool="$bdir/tools/kxprobe.exe"
@@ -72,6 +76,7 @@ sampler=$!
 run "$program" &
 program_pid=$!
 velmora_probe --timeout=60000 find "$velmora_title" >/dev/null
+run reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 || true
 t0=$(date +%s.%N)
 code="$(velmora_send "$work/send/daten.bin" file)"
 t1=$(date +%s.%N)
