@@ -137,6 +137,13 @@ class Velmora {
     }
   }
   bool laeuft() const { return WaitForSingleObject(prozess_.hProcess, 0) == WAIT_TIMEOUT; }
+  // Waits up to 20 s for the end; the exit code, or -1 if it still runs.
+  long Ende() {
+    if (WaitForSingleObject(prozess_.hProcess, 20000) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(prozess_.hProcess, &code);
+    return long(code);
+  }
   void Toeten() {
     TerminateProcess(prozess_.hProcess, 9);
     WaitForSingleObject(prozess_.hProcess, 10000);
@@ -250,6 +257,10 @@ class Velmora {
 
 class Uebertragung : public testing::Test {
  protected:
+  void Zugang(const std::string& pw) {
+    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
+                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64(pw) + "\r\n");
+  }
   void SetUp() override {
     ASSERT_FALSE(server_.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
     kxtest::RemoveTree(server_.root("SPLIT"));
@@ -327,6 +338,38 @@ TEST_F(Uebertragung, KilledAfterPartTwoResumesAtTheNextStart) {
   Meldung m = programm.Empfangen("1", temp_ / "akte");
   EXPECT_EQ(m.titel, "Download abgeschlossen");
   EXPECT_TRUE(kxtest::ReadBytes(temp_ / "akte\\akte.bin") == inhalt);
+  programm.Beenden();
+}
+
+// A server without "SPLIT": the message with an empty title, then the
+// program ends.
+TEST_F(Uebertragung, ServerWithoutSplitFolderEndsTheProgramAfterItsMessage) {
+  kxtest::RemoveTree(server_.root("SPLIT"));
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "x.txt", "x"));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Senden(temp_ / "x.txt");
+  Meldung m = Beantworte("", IDOK, programm.id());
+  EXPECT_EQ(m.text, "Bitte lege im Rootverzeichnis den Ordner \xB4SPLIT\xB4 an");
+  EXPECT_EQ(programm.Ende(), 0);
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT")));
+}
+
+// A wrong password: the connection message titled "Fehler"; the program goes
+// on, the row stays, nothing is made on the server.
+TEST_F(Uebertragung, WrongPasswordShowsTheConnectionMessageAndTheRowStays) {
+  Zugang("falsch");
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "x.txt", "x"));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Senden(temp_ / "x.txt");
+  Meldung m = Beantworte("Fehler", IDOK, programm.id());
+  EXPECT_EQ(m.text,
+            "Es konnte keine Verbindung zum FTP Server hergestellt werden. Entweder es besteht keine Internet "
+            "Verbindung oder die Firewall blockiert den Zugriff");
+  EXPECT_TRUE(programm.laeuft());
+  EXPECT_EQ(programm.Zeilen(programm.Gadget(1)), 1);
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1")));
   programm.Beenden();
 }
 
