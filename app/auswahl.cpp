@@ -3,6 +3,7 @@
 #include "app/fenster.h"
 #include "app/gadgets.h"
 #include "app/globals.h"
+#include "app/upload.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/files/directory.h"
 #include "runtime/gui/events.h"
@@ -64,6 +65,7 @@ void Auswahl_Fenster() {
           Z_ kx::MessageRequester("Achtung", Fehler.Auswahlfenster_UngueltigerPfad, 0);
         } else {
           Z_ Auswahlfenster = 4;
+          Z_ Auswahl_Zuletzt = Auswahl_Datei;
           Z_ break;
         }
       } else if (kx::GetGadgetState(Option_Ordner)) {
@@ -73,6 +75,7 @@ void Auswahl_Fenster() {
         } else {
           Z_ kx::FinishDirectory(1);
           Z_ Auswahlfenster = 4;
+          Z_ Auswahl_Zuletzt = Auswahl_Ordner;
           Z_ break;
         }
       }

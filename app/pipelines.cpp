@@ -1,23 +1,44 @@
-// The main window's hand-over to the upload and download pipelines.
-//
-// The pipelines' thread procedures (packing, splitting, upload, download,
-// join, unpack, resume, clean-up) are not part of the program yet: until
-// they are, the actions end here, after everything the main window does
-// itself before a thread starts.
+// The main window's hand-over to the upload and download pipelines: thread
+// starts and stops on the thread-number globals.  The pipelines themselves
+// are in upload_*.cpp and download_*.cpp.
 #include "app/pipelines.h"
 
 #include "app/debugger.h"
+#include "app/download.h"
 #include "app/globals.h"
+#include "app/upload.h"
+#include "runtime/core/kxstring.h"
 #include "runtime/core/threads.h"
+#include "runtime/files/pack.h"
 
 namespace velmora {
 
 void Fortsetzer_Starten() {
   PROZEDUR(Fortsetzer_Starten);
+  Z_ Downloadfortsetzer_Thread = kx::StartThread(Downloadfortsetzer, 52918);
 }
 
 void Upload_Starten(int32_t callbackVorDatei) {
   PROZEDUR(Upload_Starten, callbackVorDatei);
+  Z_ Upload_Zuruecksetzen();
+  // With a file and a folder both chosen, the one confirmed last is sent.
+  Z_ bool datei = kx::StringLength(Upload_Datei_Pfad) > 0;
+  Z_ bool ordner = kx::StringLength(Upload_Ordner_Pfad) > 0;
+  Z_ if (datei && ordner) {
+    Z_ datei = Auswahl_Zuletzt != Auswahl_Ordner;
+    Z_ ordner = !datei;
+  }
+  Z_ if (datei) {
+    Z_ if (callbackVorDatei) kx::SetPackCallback(PackCallback);
+    Z_ PackerDateiThread = kx::StartThread(Pack_Datei, 41);
+  }
+  Z_ if (ordner) {
+    Z_ PackerOrdnerThread = kx::StartThread(Pack_Ordner, 41);
+    Z_ kx::SetPackCallback(PackCallback);
+  }
+  // The upload first, so that its updater finds it running.
+  Z_ UploadThread = kx::StartThread(Upload, 45);
+  Z_ v_Aktualisierer_Upload = kx::StartThread(Aktualisierer_Upload, 44);
 }
 
 void Upload_Abbrechen() {
@@ -29,10 +50,14 @@ void Upload_Abbrechen() {
 
 void Download_Starten() {
   PROZEDUR(Download_Starten);
-}
-
-void Cleaner(const char* modus) {
-  PROZEDUR(Cleaner, modus);
+  // The status of an earlier download of the run would end the new one's
+  // updater at once.
+  Z_ v_Download = 0;
+  // The fetch first: the updater and the join watch it by its number.
+  Z_ Download_Thread = kx::StartThread(Download, 492);
+  Z_ v_Aktualisierer_Download = kx::StartThread(Aktualisierer_Download, 44);
+  Z_ Zusammenfuegen_Thread = kx::StartThread(Zusammenfuegen, 291);
+  Z_ DownloadGeschwindigkeit_Thread = kx::StartThread(Downloadgeschwindigkeit, 44);
 }
 
 }  // namespace velmora

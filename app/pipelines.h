@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "app/download.h"
+#include "app/upload.h"
+
 namespace velmora {
 
 // Start sequence: the resume thread Downloadfortsetzer (start value 52918).

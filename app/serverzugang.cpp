@@ -39,11 +39,13 @@ void ServerZugang() {
       Z_ char* werte[4] = {};
       Z_ const intptr_t felder[4] = {String_21, String_22, String_23, String_24};
       Z_ for (int i = 0; i < 4; ++i) kx::Assign(werte[i], kx::GetGadgetText(felder[i], kx::Here));
-      Z_ char** kodiert[4] = {&Connect.ip, &Connect.Domain, &Connect.user, &Connect.pw};
+      Z_ char** verbindung[4] = {&Connect.ip, &Connect.Domain, &Connect.user, &Connect.pw};
       Z_ char* texte[4] = {};
       Z_ Zugangsdatei_Schreiben(werte[0], werte[1], werte[2], werte[3], texte);
+      // The file keeps the Base64 lines; Connect gets the plain values, so
+      // an upload in this run logs in with what was entered.
       Z_ for (int i = 0; i < 4; ++i) {
-        Z_ kx::Assign(*kodiert[i], texte[i]);
+        Z_ kx::Assign(*verbindung[i], werte[i]);
         Z_ kx::FreeString(texte[i]);
         Z_ kx::FreeString(werte[i]);
       }

@@ -12,6 +12,9 @@ int32_t Rechner_Hauptfenster_Spalte(int32_t wert) {
   PROZEDUR(Rechner_Hauptfenster_Spalte, wert);
   Z_ kx::ThreadStringStart();
   Z_ kx::StringScope scope;
+  // Each calculation counts from nothing: a folder's total must not be added
+  // to the value an earlier one left.
+  Z_ Datei_Size = 0;
   Z_ if (kx::StringLength(Upload_Ordner_Pfad) > 0) {
     Z_ kx::Assign(Spalte_Name, Upload_Ordner_Pfad);
     Z_ ListFiles(Upload_Ordner_Pfad, "*", "*", 0, kx::Here);

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """A real FTP server (pyftpdlib) for tests, benchmarks and the demo.
 
-Binds 127.0.0.1 on a free port, writes that port to --port-file once it
-listens, and serves --root with full write permission to one user.  Runs
+Binds --address (127.0.0.1 unless told; any loopback address) on a free port
+or the given one, writes that port to --port-file once it listens, and serves --root with full write permission to one user.  Runs
 until it is terminated (SIGTERM or SIGINT).  Run it with /usr/bin/python3,
 which has Debian's python3-pyftpdlib.
 """
@@ -21,6 +21,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--root", required=True, help="folder the user sees as /")
     parser.add_argument("--port-file", required=True, help="file that receives the port")
+    parser.add_argument("--address", default="127.0.0.1", help="loopback address to bind (127.x.y.z)")
     parser.add_argument("--port", type=int, default=0, help="fixed port (default: a free one)")
     parser.add_argument("--user", default="velmora")
     parser.add_argument("--password", default="velmora")
@@ -29,6 +30,8 @@ def main():
     parser.add_argument("--read-limit", type=int, default=0,
                         help="bytes per second the server takes on a data connection (default: no limit)")
     args = parser.parse_args()
+    if not args.address.startswith("127."):
+        parser.error("--address must be a loopback address (127.x.y.z)")
 
     os.makedirs(args.root, exist_ok=True)
     if args.log:
@@ -43,7 +46,7 @@ def main():
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.banner = "Velmora test server ready."
-    # Loopback only: passive data ports on 127.0.0.1 as well.
+    # Loopback only: passive data ports on the same address.
     handler.masquerade_address = None
     if args.read_limit > 0:
         # Slow uploads: a test can catch one in the middle.
@@ -51,7 +54,7 @@ def main():
         dtp.read_limit = args.read_limit
         handler.dtp_handler = dtp
 
-    server = FTPServer(("127.0.0.1", args.port), handler)
+    server = FTPServer((args.address, args.port), handler)
     server.max_cons = 64
     port = server.socket.getsockname()[1]
 
@@ -63,7 +66,7 @@ def main():
     with open(args.port_file + ".tmp", "w") as f:
         f.write("%d\n" % port)
     os.replace(args.port_file + ".tmp", args.port_file)
-    print("FTP server on 127.0.0.1:%d, root %s, user %s" % (port, os.path.abspath(args.root), args.user),
+    print("FTP server on %s:%d, root %s, user %s" % (args.address, port, os.path.abspath(args.root), args.user),
           flush=True)
 
     def stop(signum, frame):

@@ -59,7 +59,7 @@ TEST_F(Spalte, FileSizesInKilobytesUpToSixDigitsElseMegabytes) {
   }
 }
 
-TEST_F(Spalte, FolderIsSummedOverItsSubfoldersAndAddsToTheCountKeptBefore) {
+TEST_F(Spalte, FolderIsSummedOverItsSubfoldersAndCountedFromNothingEachTime) {
   CreateDirectoryA((ordner / "unter").c_str(), nullptr);
   CreateDirectoryA((ordner / "unter\\tiefer").c_str(), nullptr);
   Datei(ordner / "a.txt", 1000);
@@ -72,10 +72,10 @@ TEST_F(Spalte, FolderIsSummedOverItsSubfoldersAndAddsToTheCountKeptBefore) {
   EXPECT_EQ(Text(Spalte_Datei_Size), "391 KB");
   EXPECT_EQ(Text(Spalte_Name), ordner.path());
 
-  // A second run adds the folder once more to what the first one left.
+  // A second run counts the folder from nothing, not on top of the first.
   Rechner_Hauptfenster_Spalte(0);
-  EXPECT_EQ(Datei_Size, 802048);
-  EXPECT_EQ(Text(Spalte_Datei_Size), "783 KB");
+  EXPECT_EQ(Datei_Size, 401024);
+  EXPECT_EQ(Text(Spalte_Datei_Size), "391 KB");
 }
 
 TEST_F(Spalte, ArchiveSizeReplacesTheChosenFilesOnceSet) {

@@ -1,0 +1,26 @@
+// Splitting an upload: the archive's size goes into the send list, then the
+// archive is cut into its parts (app/teile.cpp does the cutting).
+#include "app/debugger.h"
+#include "app/fenster.h"
+#include "app/gadgets.h"
+#include "app/globals.h"
+#include "app/layout.h"
+#include "app/upload.h"
+#include "runtime/core/kxstring.h"
+#include "runtime/gui/gadget.h"
+
+namespace velmora {
+
+int32_t DateiVorbereiten(int32_t wert) {
+  PROZEDUR(DateiVorbereiten, wert);
+  Z_ kx::ThreadStringStart();
+  // Upload_Pack_Pfad is set now: the column shows the archive's size.
+  Z_ Rechner_Hauptfenster_Spalte(0);
+  Z_ kx::SetGadgetItemText(ListIcon_0, 0, Spalte_Datei_Size, 1);
+  // Sets Splitt_Dateien_Anzahl, counts Aktuelle_Splitt_Datei and sets
+  // Vorbereiten = 100 only when every part was written.
+  Z_ Archiv_Aufteilen();
+  Z_ return 0;
+}
+
+}  // namespace velmora

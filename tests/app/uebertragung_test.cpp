@@ -1,0 +1,403 @@
+// A transfer through Velmora.exe as users meet it: the program runs as a
+// process of its own against the test's transfer server (pyftpdlib and
+// nginx), and is driven from outside through its windows: the selection
+// window, the menu, the code window, the tab "Empfangen", the save requester
+// and the message boxes.  The resume case kills the program in the middle of
+// an upload and starts it again.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/app/fahrer.h"
+#include "tests/support/temp_folder.h"
+
+using namespace apptest;
+
+namespace {
+
+const char* const Titel = "Velmora v 1.0 Release";
+
+std::string Zeile(const std::string& datei) {
+  std::string text = kxtest::ReadBytes(datei);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// The transfer server of this test program (transfer_servers.sh).
+struct Server {
+  std::string state = std::getenv("VELMORA_TRANSFER_STATE") ? std::getenv("VELMORA_TRANSFER_STATE") : "";
+  std::string root(const std::string& below = "") const {
+    return kxtest::WinePath(state + "/root") + (below.empty() ? "" : "\\" + below);
+  }
+  std::string address() const { return Zeile(kxtest::WinePath(state + "/ftp.address")); }
+  std::string domain() const { return "127.0.0.1:" + Zeile(kxtest::WinePath(state + "/web.port")); }
+};
+
+std::string Base64(const std::string& text) {
+  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < text.size(); i += 3) {
+    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
+    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
+    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
+    out += zeichen[n >> 18 & 63];
+    out += zeichen[n >> 12 & 63];
+    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
+    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
+  }
+  return out;
+}
+
+std::string Zufallsbytes(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  uint32_t x = seed | 1u;
+  for (size_t i = 0; i < size; ++i) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    bytes[i] = static_cast<char>(x);
+  }
+  return bytes;
+}
+
+// The control with this gadget number (its control ID) among the window's
+// descendants.
+HWND Steuerelement(HWND fenster, int nummer) {
+  struct Suche {
+    int nummer;
+    HWND gefunden;
+  } suche = {nummer, nullptr};
+  EnumChildWindows(
+      fenster,
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Suche*>(p);
+        if (GetDlgCtrlID(h) != s->nummer) return TRUE;
+        s->gefunden = h;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&suche));
+  return suche.gefunden;
+}
+
+// The same, once its window has built it.
+HWND WarteGadget(HWND fenster, int nummer) {
+  HWND h = nullptr;
+  for (int i = 0; i < 1000 && !(h = Steuerelement(fenster, nummer)); ++i) Sleep(10);
+  return h;
+}
+
+class Velmora {
+ public:
+  explicit Velmora(const std::string& temp) {
+    std::string programm = kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe");
+    std::string umgebung;
+    for (const char* e = GetEnvironmentStringsA(); *e; e += lstrlenA(e) + 1) {
+      if (_strnicmp(e, "TEMP=", 5) != 0 && _strnicmp(e, "TMP=", 4) != 0) umgebung.append(e).push_back('\0');
+    }
+    umgebung.append("TEMP=" + temp).push_back('\0');
+    umgebung.append("TMP=" + temp).push_back('\0');
+    umgebung.push_back('\0');
+    // The program's console output (its debugger's lines) goes to a file
+    // that a failing test shows.
+    SECURITY_ATTRIBUTES erben = {sizeof erben, nullptr, TRUE};
+    ausgabe_ = temp + "\\programm.log";
+    HANDLE log = CreateFileA(ausgabe_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &erben,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = log;
+    start.hStdError = log;
+    std::string zeile = "\"" + programm + "\"";
+    const BOOL gestartet = CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, TRUE, 0, umgebung.data(),
+                                          nullptr, &start, &prozess_);
+    CloseHandle(log);
+    if (!gestartet) {
+      ADD_FAILURE() << "cannot start " << programm;
+      return;
+    }
+    fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
+    // The main window opens before its gadgets are built.
+    if (fenster) WarteGadget(fenster, 41);
+  }
+  ~Velmora() {
+    if (testing::Test::HasFailure()) std::printf("%s", kxtest::ReadBytes(ausgabe_).c_str());
+    if (prozess_.hProcess) {
+      if (laeuft()) TerminateProcess(prozess_.hProcess, 99);
+      WaitForSingleObject(prozess_.hProcess, 10000);
+      CloseHandle(prozess_.hProcess);
+      CloseHandle(prozess_.hThread);
+    }
+  }
+  bool laeuft() const { return WaitForSingleObject(prozess_.hProcess, 0) == WAIT_TIMEOUT; }
+  // Waits up to 20 s for the end; the exit code, or -1 if it still runs.
+  long Ende() {
+    if (WaitForSingleObject(prozess_.hProcess, 20000) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(prozess_.hProcess, &code);
+    return long(code);
+  }
+  void Toeten() {
+    TerminateProcess(prozess_.hProcess, 9);
+    WaitForSingleObject(prozess_.hProcess, 10000);
+  }
+  DWORD id() const { return prozess_.dwProcessId; }
+  void Menue(int eintrag) { PostMessageA(fenster, WM_COMMAND, MAKEWPARAM(eintrag, 0), 0); }
+  HWND Gadget(int nummer) { return WarteGadget(fenster, nummer); }
+  HWND Warte(const char* titel) { return WarteAufFenster(titel, nullptr, id()); }
+
+  std::string Zelle(HWND liste, int zeile, int spalte) {
+    HANDLE p = prozess_.hProcess;
+    const SIZE_T groesse = sizeof(LVITEMA) + 512;
+    char* fremd = static_cast<char*>(VirtualAllocEx(p, nullptr, groesse, MEM_COMMIT, PAGE_READWRITE));
+    LVITEMA eintrag = {};
+    eintrag.iSubItem = spalte;
+    eintrag.pszText = fremd + sizeof(LVITEMA);
+    eintrag.cchTextMax = 512;
+    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
+    SendMessageA(liste, LVM_GETITEMTEXTA, zeile, LPARAM(fremd));
+    char text[512] = {};
+    ReadProcessMemory(p, fremd + sizeof(LVITEMA), text, sizeof text - 1, nullptr);
+    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
+    return text;
+  }
+  int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
+
+  // Datei > Hinzufügen with a file, then Datei > Senden.
+  void Senden(const std::string& datei) {
+    Menue(1);
+    HWND auswahl = Warte("Auswahlfenster");
+    ASSERT_NE(auswahl, nullptr);
+    Tippen(WarteGadget(auswahl, 52), datei);
+    Klick(WarteGadget(auswahl, 59));
+    ASSERT_TRUE(WarteBisZu(auswahl));
+    Menue(2);
+  }
+  // Waits for the code window (up to `ms`), reads the code and closes it.
+  std::string Code(DWORD ms, const std::function<void()>& jedesMal = {}) {
+    HWND code = nullptr;
+    for (DWORD t = 0; t < ms && !code && laeuft(); t += 20) {
+      code = FindeFenster("Code", nullptr, id());
+      if (jedesMal) jedesMal();
+      if (!code) Sleep(20);
+    }
+    if (!code) return "";
+    HWND feld = nullptr;
+    for (int i = 0; i < 500 && !(feld = Steuerelement(code, 44)); ++i) Sleep(10);
+    Sleep(200);
+    // Another process's edit control: its text comes by message.
+    char puffer[64] = {};
+    if (feld) SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer));
+    std::string text = puffer;
+    Bildschirmfoto(code, "uebertragung_code");
+    Klick(Steuerelement(code, 45));
+    WarteBisZu(code);
+    return text;
+  }
+  // Tab "Empfangen": the code, "Downloaden", the place to save; the message
+  // that comes at the end.
+  Meldung Empfangen(const std::string& code, const std::string& ziel) {
+    HWND panel = Gadget(13);
+    SendMessageA(panel, TCM_SETCURSEL, 1, 0);
+    Tippen(Gadget(15), code);
+    Klick(Gadget(17));
+    HWND speichern = WarteAufFenster("Speicherort", "#32770", id());
+    if (!speichern) return {};
+    HWND feld = nullptr;
+    EnumChildWindows(
+        speichern,
+        [](HWND h, LPARAM p) -> BOOL {
+          const int nummer = GetDlgCtrlID(h);
+          char klasse[32] = {};
+          GetClassNameA(h, klasse, sizeof klasse);
+          if ((nummer == 0x47C || nummer == 0x480) && lstrcmpiA(klasse, "Edit") == 0) {
+            *reinterpret_cast<HWND*>(p) = h;
+            return FALSE;
+          }
+          if (nummer == 0x47C && lstrcmpiA(klasse, "ComboBox") == 0) {
+            *reinterpret_cast<HWND*>(p) = FindWindowExA(h, nullptr, "Edit", nullptr);
+            return FALSE;
+          }
+          return TRUE;
+        },
+        LPARAM(&feld));
+    if (!feld) return {};
+    Tippen(feld, ziel);
+    PostMessageA(speichern, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 12000; ++i) {
+      for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
+        if (FindeFenster(titel, "#32770", id())) {
+          Bildschirmfoto(fenster, "uebertragung_empfangen");
+          return Beantworte(titel, IDOK, id());
+        }
+      }
+      Sleep(10);
+    }
+    return {};
+  }
+  void Beenden() {
+    Schliessen(fenster);
+    Beantworte("Wirklich Beenden", IDYES, id());
+    WaitForSingleObject(prozess_.hProcess, 10000);
+  }
+
+  HWND fenster = nullptr;
+
+ private:
+  PROCESS_INFORMATION prozess_ = {};
+  std::string ausgabe_;
+};
+
+class Uebertragung : public testing::Test {
+ protected:
+  void Zugang(const std::string& pw) {
+    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
+                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64(pw) + "\r\n");
+  }
+  void SetUp() override {
+    ASSERT_FALSE(server_.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
+    kxtest::RemoveTree(server_.root("SPLIT"));
+    CreateDirectoryA(server_.root("SPLIT").c_str(), nullptr);
+    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
+    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
+                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64("secret") +
+                                                         "\r\n");
+  }
+  Server server_;
+  kxtest::TempFolder temp_;
+};
+
+// A file of 3,500,000 bytes with transfers 1 and 2 on the server: the send
+// list counts the megabytes sent, the code window shows 3; received through
+// the tab "Empfangen" of the same program, the file arrives whole.
+TEST_F(Uebertragung, FileSentAndReceivedThroughTheWindows) {
+  CreateDirectoryA(server_.root("SPLIT\\1").c_str(), nullptr);
+  CreateDirectoryA(server_.root("SPLIT\\2").c_str(), nullptr);
+  const std::string inhalt = Zufallsbytes(3500000, 21);
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "reise.bin", inhalt));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  HWND liste = programm.Gadget(1);
+  programm.Senden(temp_ / "reise.bin");
+  std::vector<std::string> gesendet;
+  const std::string code = programm.Code(120000, [&] {
+    std::string zelle = programm.Zelle(liste, 0, 2);
+    if (!zelle.empty() && (gesendet.empty() || gesendet.back() != zelle)) gesendet.push_back(zelle);
+  });
+  EXPECT_EQ(code, "3");
+  EXPECT_EQ(gesendet, (std::vector<std::string>{"0 MB", "1 MB", "2 MB", "3 MB"}));
+  EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\3\\Anz.txt")), "4");
+
+  Meldung m = programm.Empfangen(code, temp_ / "angekommen");
+  EXPECT_EQ(m.titel, "Download abgeschlossen");
+  EXPECT_EQ(m.text, "Der Download wurde erfolgreich abgeschlossen!!!");
+  EXPECT_TRUE(kxtest::ReadBytes(temp_ / "angekommen\\reise.bin") == inhalt);
+  EXPECT_FALSE(kxtest::Exists(temp_ / "angekommen.zip"));
+  programm.Beenden();
+}
+
+// Killed (not closed) after part 2 of 4 was stored: the next start shows the
+// row at once, sends parts 3 and 4 into the same folder and shows the same
+// code; the received file is whole.
+TEST_F(Uebertragung, KilledAfterPartTwoResumesAtTheNextStart) {
+  const std::string inhalt = Zufallsbytes(3500000, 23);
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "akte.bin", inhalt));
+  {
+    Velmora programm(temp_.path());
+    ASSERT_NE(programm.fenster, nullptr);
+    programm.Senden(temp_ / "akte.bin");
+    const std::string record = temp_ / "Velmora\\Infos.txt";
+    bool zwei = false;
+    for (int i = 0; i < 6000 && !zwei; ++i) {
+      zwei = kxtest::ReadBytes(record).find("Erfolgreich2\r\n") != std::string::npos;
+      if (!zwei) Sleep(5);
+    }
+    ASSERT_TRUE(zwei);
+    programm.Toeten();
+  }
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1\\3.quon")));
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1\\Anz.txt")));
+
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  HWND liste = programm.Gadget(1);
+  for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
+  EXPECT_EQ(programm.Zeilen(liste), 1);
+  EXPECT_EQ(programm.Zelle(liste, 0, 0), "akte.bin");
+  EXPECT_EQ(programm.Code(120000), "1");
+  EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "4");
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\2")));
+
+  Meldung m = programm.Empfangen("1", temp_ / "akte");
+  EXPECT_EQ(m.titel, "Download abgeschlossen");
+  EXPECT_TRUE(kxtest::ReadBytes(temp_ / "akte\\akte.bin") == inhalt);
+  programm.Beenden();
+}
+
+// A server without "SPLIT": the message with an empty title, then the
+// program ends.
+TEST_F(Uebertragung, ServerWithoutSplitFolderEndsTheProgramAfterItsMessage) {
+  kxtest::RemoveTree(server_.root("SPLIT"));
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "x.txt", "x"));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Senden(temp_ / "x.txt");
+  Meldung m = Beantworte("", IDOK, programm.id());
+  EXPECT_EQ(m.text, "Bitte lege im Rootverzeichnis den Ordner \xB4SPLIT\xB4 an");
+  // The end comes from the upload's thread while the main loop still runs;
+  // the exit code is not checked here (the loop can meet the gadgets already
+  // released by the end and report it).
+  EXPECT_NE(programm.Ende(), -1);
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT")));
+}
+
+// A wrong password: the connection message titled "Fehler"; the program goes
+// on, the row stays, nothing is made on the server.
+TEST_F(Uebertragung, WrongPasswordShowsTheConnectionMessageAndTheRowStays) {
+  Zugang("falsch");
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "x.txt", "x"));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Senden(temp_ / "x.txt");
+  Meldung m = Beantworte("Fehler", IDOK, programm.id());
+  EXPECT_EQ(m.text,
+            "Es konnte keine Verbindung zum FTP Server hergestellt werden. Entweder es besteht keine Internet "
+            "Verbindung oder die Firewall blockiert den Zugriff");
+  EXPECT_TRUE(programm.laeuft());
+  EXPECT_EQ(programm.Zeilen(programm.Gadget(1)), 1);
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1")));
+  programm.Beenden();
+}
+
+// Access data entered in "Server-Zugang" serve an upload of the same run:
+// the program logs in with the values as typed (the file keeps them in
+// Base64).
+TEST_F(Uebertragung, AccessDataEnteredInTheRunAreUsedAsTyped) {
+  DeleteFileA((temp_ / "Velmora\\Hash.txt").c_str());
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "x.txt", "x"));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Menue(5);
+  HWND zugang = programm.Warte("Server-Zugang");
+  ASSERT_NE(zugang, nullptr);
+  const std::string werte[4] = {server_.address(), server_.domain(), "velmora", "secret"};
+  for (int i = 0; i < 4; ++i) Tippen(WarteGadget(zugang, 28 + i), werte[i]);
+  Klick(WarteGadget(zugang, 39));
+  EXPECT_EQ(Beantworte("Achtung", IDOK, programm.id()).text, "Bitte starten sie das Program neu");
+  EXPECT_EQ(kxtest::ReadBytes(temp_ / "Velmora\\Hash.txt"),
+            Base64(werte[0]) + "\r\n" + Base64(werte[1]) + "\r\n" + Base64(werte[2]) + "\r\n" + Base64(werte[3]) +
+                "\r\n");
+  programm.Senden(temp_ / "x.txt");
+  EXPECT_EQ(programm.Code(60000), "1");
+  EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "1");
+  programm.Beenden();
+}
+
+}  // namespace
