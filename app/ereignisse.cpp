@@ -109,6 +109,7 @@ void Ereignisschleife() {
       Z_ kx::DisableGadget(ButtonImage_1, 0);
     }
     Z_ EventID = kx::WaitWindowEvent();
+    Z_ if (Programmende_Angefordert()) Programmende();
     Z_ if (EventID == Ereignis_Gadget) {
       Z_ intptr_t gadget = kx::EventGadget();
       Z_ if (gadget == ButtonImage_0) Hinzufuegen(0);

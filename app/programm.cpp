@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "app/debugger.h"
 #include "app/fenster.h"
 #include "app/gadgets.h"
@@ -15,6 +17,7 @@
 #include "runtime/core/kxstring.h"
 #include "runtime/core/threads.h"
 #include "runtime/gui/image.h"
+#include "runtime/gui/window.h"
 #include "runtime/network/network.h"
 #include "runtime/runtime.h"
 
@@ -60,6 +63,18 @@ int32_t Programmstart() {
   Z_ Ereignisschleife();
   Z_ return 0;
 }
+
+namespace {
+std::atomic<bool> g_endeAngefordert{false};
+}
+
+void Programmende_Anfordern() {
+  PROZEDUR(Programmende_Anfordern);
+  Z_ g_endeAngefordert = true;
+  Z_ PostMessageA(reinterpret_cast<HWND>(kx::WindowID(Hauptfenster)), WM_NULL, 0, 0);
+}
+
+bool Programmende_Angefordert() { return g_endeAngefordert; }
 
 void Programmende() {
   PROZEDUR(Programmende);

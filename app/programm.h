@@ -25,4 +25,11 @@ int32_t Bild_Laden(int32_t bild, int32_t ressource);
 // the main heap goes, the process ends.
 [[noreturn]] void Programmende();
 
+// The end asked for by a worker thread: the event loop's thread ends the
+// program at its next round (it is woken for that).  A worker must not end
+// the program itself, because the loop would go on using the windows and
+// gadgets that the end releases.
+void Programmende_Anfordern();
+bool Programmende_Angefordert();
+
 }  // namespace velmora

@@ -101,7 +101,8 @@ int32_t Upload(int32_t wert) {
   Z_ Ftp_Offen = true;
   Z_ if (!kx::FtpChangeDirectory(Connect.serverid, Ordner.FTPOrdner)) {
     Z_ kx::MessageRequester("", "Bitte lege im Rootverzeichnis den Ordner \xB4SPLIT\xB4 an", 0);
-    Z_ Programmende();
+    Z_ Programmende_Anfordern();
+    Z_ return 0;
   }
 
   Z_ int64_t r = 0;

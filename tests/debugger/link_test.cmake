@@ -15,3 +15,13 @@ set_tests_properties(debugger_console_tmux PROPERTIES
   ENVIRONMENT "${KX_TEST_ENVIRONMENT}"
   TIMEOUT 120)
 set_tests_properties(${test_name} PROPERTIES TIMEOUT 120)
+
+# The console debugger on the real program, in a real terminal.
+add_test(NAME debugger_console_velmora
+  COMMAND bash ${dir}/console_velmora.sh $<TARGET_FILE:velmora> ${CMAKE_BINARY_DIR}/transcripts)
+set_tests_properties(debugger_console_velmora PROPERTIES
+  LABELS debugger
+  ENVIRONMENT "${KX_TEST_ENVIRONMENT}"
+  FIXTURES_REQUIRED gui_display
+  RESOURCE_LOCK gui_display
+  TIMEOUT 120)

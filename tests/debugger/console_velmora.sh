@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# A person's session with the console debugger on the real program: Velmora
+# runs under Wine inside tmux with its window on the test display; Ctrl+C in
+# the terminal stops it, the person looks at the access state and the server
+# structure, lets it run on, and ends it from the prompt.  The transcript is
+# kept under the build tree.
+#
+#   console_velmora.sh VELMORA.exe TRANSCRIPT_DIR
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+program="$1"
+transcripts="$2"
+mkdir -p "$transcripts"
+socket="kxvelmora-$$"
+session=velmora
+failures=0
+trap 'tmux -L "$socket" kill-server 2>/dev/null' EXIT
+
+tmux -L "$socket" new-session -d -s "$session" -x 150 -y 50 \
+  "cd '$root' && bash scripts/wine-run.sh '$program'; echo EXIT=\$?; sleep 600"
+
+screen() { tmux -L "$socket" capture-pane -p -J -S -3000 -t "$session"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect() {
+  local text="$1" limit="${2:-30}" waited=0
+  while ! screen | grep -qF -- "$text"; do
+    if [ "$waited" -ge $((limit * 10)) ]; then fail "did not see: $text"; return 1; fi
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+}
+command() {
+  local prompts
+  prompts="$(screen | grep -cF "DEBUGGER::")"
+  tmux -L "$socket" send-keys -t "$session" -l "$1"
+  tmux -L "$socket" send-keys -t "$session" Enter
+  for _ in $(seq 300); do
+    [ "$(screen | grep -cF "DEBUGGER::")" -gt "$prompts" ] && return 0
+    sleep 0.1
+  done
+  fail "no prompt after: $1"
+}
+window_up() { xdotool search --name "Velmora v 1.0 Release" >/dev/null 2>&1; }
+
+for _ in $(seq 300); do window_up && break; sleep 0.1; done
+window_up || fail "the main window did not open"
+
+tmux -L "$socket" send-keys -t "$session" C-c
+expect "DEBUGGER::"
+command "debug Zugang"
+expect "[Debugger]  0"
+command "debug PacketGrose*2"
+expect "[Debugger]  2000000"
+command "debug Connect"
+expect "Connect.serverid"
+command "debug Connect\\port"
+expect "[Debugger]  21"
+command "variables"
+expect "[Debugger Variable Dump]"
+command "run"
+sleep 1
+window_up || fail "the main window is gone after run"
+screen | grep -qF "EXIT=" && fail "the program ended after run"
+
+tmux -L "$socket" send-keys -t "$session" C-c
+sleep 1
+command "exit"
+expect "EXIT=" 30
+screen >"$transcripts/console_velmora.txt"
+echo "console_velmora: $failures failures; transcript in $transcripts/console_velmora.txt"
+[ "$failures" = 0 ]
