@@ -29,6 +29,7 @@ expect() {
     waited=$((waited + 1))
   done
 }
+type_line() { tmux -L "$socket" send-keys -t "$session" -l "$1"; tmux -L "$socket" send-keys -t "$session" Enter; }
 command() {
   local prompts
   prompts="$(screen | grep -cF "DEBUGGER::")"
@@ -57,14 +58,20 @@ command "debug Connect\\port"
 expect "[Debugger]  21"
 command "variables"
 expect "[Debugger Variable Dump]"
-command "run"
+type_line "run"
 sleep 1
 window_up || fail "the main window is gone after run"
 screen | grep -qF "EXIT=" && fail "the program ended after run"
 
+# Stopped a second time: the prompt comes back without a second banner.
+prompts="$(screen | grep -cF "DEBUGGER::")"
 tmux -L "$socket" send-keys -t "$session" C-c
-sleep 1
-command "exit"
+for _ in $(seq 300); do [ "$(screen | grep -cF "DEBUGGER::")" -gt "$prompts" ] && break; sleep 0.1; done
+[ "$(screen | grep -cF "DEBUGGER::")" -gt "$prompts" ] || fail "no prompt after the second Ctrl+C"
+[ "$(screen | grep -cF "Korvex Console Debugger")" = 1 ] || fail "banner shown twice"
+command "debug Zugang + 1"
+expect "[Debugger]  1"
+type_line "exit"
 expect "EXIT=" 30
 screen >"$transcripts/console_velmora.txt"
 echo "console_velmora: $failures failures; transcript in $transcripts/console_velmora.txt"
