@@ -81,9 +81,34 @@ inline HWND Gadget(HWND fenster, int nummer) {
   return suche.gefunden;
 }
 
-// Waits (up to 5 s) for the gadget: a window shows before its gadgets are built.
+// The file name field of a file dialog: the edit of combo box 0x47C, or edit
+// 0x47C or 0x480; nullptr if there is none.
+inline BOOL CALLBACK DateinamenfeldPruefen(HWND child, LPARAM out) {
+  const int id = GetDlgCtrlID(child);
+  char klasse[32] = {};
+  GetClassNameA(child, klasse, sizeof klasse);
+  if ((id == 0x47C || id == 0x480) && lstrcmpiA(klasse, "Edit") == 0) {
+    *reinterpret_cast<HWND*>(out) = child;
+    return FALSE;
+  }
+  if (id == 0x47C && lstrcmpiA(klasse, "ComboBox") == 0) {
+    if (HWND edit = FindWindowExA(child, nullptr, "Edit", nullptr)) {
+      *reinterpret_cast<HWND*>(out) = edit;
+      return FALSE;
+    }
+  }
+  return TRUE;
+}
+
+inline HWND Dateinamenfeld(HWND dialog) {
+  HWND gefunden = nullptr;
+  EnumChildWindows(dialog, DateinamenfeldPruefen, reinterpret_cast<LPARAM>(&gefunden));
+  return gefunden;
+}
+
+// Waits (up to 10 s) for the gadget: a window shows before its gadgets are built.
 inline HWND WarteAufGadget(HWND fenster, int nummer) {
-  for (int i = 0; i < 500; ++i) {
+  for (int i = 0; i < 1000; ++i) {
     if (HWND h = Gadget(fenster, nummer)) return h;
     Sleep(10);
   }

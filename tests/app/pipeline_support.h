@@ -31,7 +31,9 @@
 #include "runtime/gui/gadget.h"
 #include "runtime/gui/window.h"
 #include "runtime/network/network.h"
+#include "tests/app/fahrer.h"
 #include "tests/support/report_recorder.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 
 namespace pipetest {
@@ -39,18 +41,8 @@ namespace pipetest {
 inline std::string S(const char* text) { return text ? text : ""; }
 inline void Setzen(char** variable, const std::string& text) { kx::AssignString(variable, text.c_str()); }
 
-// Bytes that differ everywhere, so a lost, doubled or shifted piece shows.
-inline std::string Zufallsbytes(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t x = seed | 1u;
-  for (size_t i = 0; i < size; ++i) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    bytes[i] = static_cast<char>(x);
-  }
-  return bytes;
-}
+// Transfer data (see random_bytes.h).
+inline std::string Zufallsbytes(size_t size, uint32_t seed) { return kxtest::RandomBytes(size, seed); }
 
 // ---- the transfer server ------------------------------------------------------
 
@@ -176,28 +168,7 @@ class Bediener {
     return TRUE;
   }
 
-  // The file name field of a file dialog (combo box 0x47C's edit, or edit 0x480).
-  static HWND Dateinamenfeld(HWND dialog) {
-    HWND gefunden = nullptr;
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM out) -> BOOL {
-          const int id = GetDlgCtrlID(child);
-          if ((id == 0x47C || id == 0x480) && Klasse(child) == "Edit") {
-            *reinterpret_cast<HWND*>(out) = child;
-            return FALSE;
-          }
-          if (id == 0x47C && Klasse(child) == "ComboBox") {
-            if (HWND edit = FindWindowExA(child, nullptr, "Edit", nullptr)) {
-              *reinterpret_cast<HWND*>(out) = edit;
-              return FALSE;
-            }
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&gefunden));
-    return gefunden;
-  }
+  static HWND Dateinamenfeld(HWND dialog) { return apptest::Dateinamenfeld(dialog); }
 
   void Bedienen(HWND window) {
     const std::string titel = Fenstertext(window);

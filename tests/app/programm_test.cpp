@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/app/fahrer.h"
+#include "tests/app/velmora_prozess.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/temp_folder.h"
 
@@ -19,55 +20,14 @@ using namespace apptest;
 
 namespace {
 
-const char* const Titel = "Velmora v 1.0 Release";
+const char* const Titel = VelmoraProzess::Titel;
 
-class Velmora {
+class Velmora : public VelmoraProzess {
  public:
-  // Starts the program with TEMP and TMP in `temp`; waits for its main window.
-  explicit Velmora(const std::string& temp) {
-    std::string programm = kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe");
-    std::string umgebung;
-    for (const char* e = GetEnvironmentStringsA(); *e; e += lstrlenA(e) + 1) {
-      if (_strnicmp(e, "TEMP=", 5) != 0 && _strnicmp(e, "TMP=", 4) != 0) umgebung.append(e).push_back('\0');
-    }
-    umgebung.append("TEMP=" + temp).push_back('\0');
-    umgebung.append("TMP=" + temp).push_back('\0');
-    umgebung.push_back('\0');
-    STARTUPINFOA start = {};
-    start.cb = sizeof start;
-    std::string zeile = "\"" + programm + "\"";
-    if (!CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, FALSE, 0, umgebung.data(), nullptr, &start,
-                        &prozess_)) {
-      ADD_FAILURE() << "cannot start " << programm;
-      return;
-    }
-    fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
-    // The window shows before its gadgets are built: wait for the last one.
-    for (int i = 0; fenster && i < 1000 && !apptest::Gadget(fenster, 41); ++i) Sleep(10);
-  }
-  ~Velmora() {
-    if (prozess_.hProcess) {
-      if (laeuft()) TerminateProcess(prozess_.hProcess, 99);
-      CloseHandle(prozess_.hProcess);
-      CloseHandle(prozess_.hThread);
-    }
-  }
+  using VelmoraProzess::VelmoraProzess;
 
-  DWORD id() const { return prozess_.dwProcessId; }
-  bool laeuft() const { return WaitForSingleObject(prozess_.hProcess, 0) == WAIT_TIMEOUT; }
-  // Waits up to 10 s for the end; the exit code, or -1 if it still runs.
-  long Ende() {
-    if (WaitForSingleObject(prozess_.hProcess, 10000) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(prozess_.hProcess, &code);
-    return long(code);
-  }
-
-  // A menu item, chosen as the menu bar would report it.
-  void Menue(int eintrag) { PostMessageA(fenster, WM_COMMAND, MAKEWPARAM(eintrag, 0), 0); }
   HWND Gadget(int nummer) { return apptest::Gadget(fenster, nummer); }
   Meldung Meldung_Beantworten(const char* titel, int knopf) { return Beantworte(titel, knopf, id()); }
-  HWND Warte(const char* titel) { return WarteAufFenster(titel, nullptr, id()); }
   // No window of the program with this title comes within the time.
   bool Kein(const char* titel, const char* klasse, int ms) {
     for (int i = 0; i < ms / 10; ++i) {
@@ -76,29 +36,6 @@ class Velmora {
     }
     return true;
   }
-
-  // Text of a cell of a report list of the program (read through its memory).
-  std::string Zelle(HWND liste, int zeile, int spalte) {
-    HANDLE p = prozess_.hProcess;
-    const SIZE_T groesse = sizeof(LVITEMA) + 512;
-    char* fremd = static_cast<char*>(VirtualAllocEx(p, nullptr, groesse, MEM_COMMIT, PAGE_READWRITE));
-    LVITEMA eintrag = {};
-    eintrag.iSubItem = spalte;
-    eintrag.pszText = fremd + sizeof(LVITEMA);
-    eintrag.cchTextMax = 512;
-    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
-    SendMessageA(liste, LVM_GETITEMTEXTA, zeile, LPARAM(fremd));
-    char text[512] = {};
-    ReadProcessMemory(p, fremd + sizeof(LVITEMA), text, sizeof text - 1, nullptr);
-    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
-    return text;
-  }
-  int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
-
-  HWND fenster = nullptr;
-
- private:
-  PROCESS_INFORMATION prozess_ = {};
 };
 
 // Confirms the program's end with "Yes" and expects the process gone.

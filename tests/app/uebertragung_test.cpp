@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "tests/app/fahrer.h"
+#include "tests/app/velmora_prozess.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 
 using namespace apptest;
 
 namespace {
-
-const char* const Titel = "Velmora v 1.0 Release";
 
 std::string Zeile(const std::string& datei) {
   std::string text = kxtest::ReadBytes(datei);
@@ -54,129 +54,21 @@ std::string Base64(const std::string& text) {
   return out;
 }
 
-std::string Zufallsbytes(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t x = seed | 1u;
-  for (size_t i = 0; i < size; ++i) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    bytes[i] = static_cast<char>(x);
-  }
-  return bytes;
-}
+std::string Zufallsbytes(size_t size, uint32_t seed) { return kxtest::RandomBytes(size, seed); }
 
-// The control with this gadget number (its control ID) among the window's
-// descendants.
-HWND Steuerelement(HWND fenster, int nummer) {
-  struct Suche {
-    int nummer;
-    HWND gefunden;
-  } suche = {nummer, nullptr};
-  EnumChildWindows(
-      fenster,
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Suche*>(p);
-        if (GetDlgCtrlID(h) != s->nummer) return TRUE;
-        s->gefunden = h;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&suche));
-  return suche.gefunden;
-}
-
-// The same, once its window has built it.
-HWND WarteGadget(HWND fenster, int nummer) {
-  HWND h = nullptr;
-  for (int i = 0; i < 1000 && !(h = Steuerelement(fenster, nummer)); ++i) Sleep(10);
-  return h;
-}
-
-class Velmora {
+class Velmora : public VelmoraProzess {
  public:
-  explicit Velmora(const std::string& temp) {
-    std::string programm = kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe");
-    std::string umgebung;
-    for (const char* e = GetEnvironmentStringsA(); *e; e += lstrlenA(e) + 1) {
-      if (_strnicmp(e, "TEMP=", 5) != 0 && _strnicmp(e, "TMP=", 4) != 0) umgebung.append(e).push_back('\0');
-    }
-    umgebung.append("TEMP=" + temp).push_back('\0');
-    umgebung.append("TMP=" + temp).push_back('\0');
-    umgebung.push_back('\0');
-    // The program's console output (its debugger's lines) goes to a file
-    // that a failing test shows.
-    SECURITY_ATTRIBUTES erben = {sizeof erben, nullptr, TRUE};
-    ausgabe_ = temp + "\\programm.log";
-    HANDLE log = CreateFileA(ausgabe_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &erben,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA start = {};
-    start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    start.hStdOutput = log;
-    start.hStdError = log;
-    std::string zeile = "\"" + programm + "\"";
-    const BOOL gestartet = CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, TRUE, 0, umgebung.data(),
-                                          nullptr, &start, &prozess_);
-    CloseHandle(log);
-    if (!gestartet) {
-      ADD_FAILURE() << "cannot start " << programm;
-      return;
-    }
-    fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
-    // The main window opens before its gadgets are built.
-    if (fenster) WarteGadget(fenster, 41);
-  }
-  ~Velmora() {
-    if (testing::Test::HasFailure()) std::printf("%s", kxtest::ReadBytes(ausgabe_).c_str());
-    if (prozess_.hProcess) {
-      if (laeuft()) TerminateProcess(prozess_.hProcess, 99);
-      WaitForSingleObject(prozess_.hProcess, 10000);
-      CloseHandle(prozess_.hProcess);
-      CloseHandle(prozess_.hThread);
-    }
-  }
-  bool laeuft() const { return WaitForSingleObject(prozess_.hProcess, 0) == WAIT_TIMEOUT; }
-  // Waits up to 20 s for the end; the exit code, or -1 if it still runs.
-  long Ende() {
-    if (WaitForSingleObject(prozess_.hProcess, 20000) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(prozess_.hProcess, &code);
-    return long(code);
-  }
-  void Toeten() {
-    TerminateProcess(prozess_.hProcess, 9);
-    WaitForSingleObject(prozess_.hProcess, 10000);
-  }
-  DWORD id() const { return prozess_.dwProcessId; }
-  void Menue(int eintrag) { PostMessageA(fenster, WM_COMMAND, MAKEWPARAM(eintrag, 0), 0); }
-  HWND Gadget(int nummer) { return WarteGadget(fenster, nummer); }
-  HWND Warte(const char* titel) { return WarteAufFenster(titel, nullptr, id()); }
+  using VelmoraProzess::VelmoraProzess;
 
-  std::string Zelle(HWND liste, int zeile, int spalte) {
-    HANDLE p = prozess_.hProcess;
-    const SIZE_T groesse = sizeof(LVITEMA) + 512;
-    char* fremd = static_cast<char*>(VirtualAllocEx(p, nullptr, groesse, MEM_COMMIT, PAGE_READWRITE));
-    LVITEMA eintrag = {};
-    eintrag.iSubItem = spalte;
-    eintrag.pszText = fremd + sizeof(LVITEMA);
-    eintrag.cchTextMax = 512;
-    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
-    SendMessageA(liste, LVM_GETITEMTEXTA, zeile, LPARAM(fremd));
-    char text[512] = {};
-    ReadProcessMemory(p, fremd + sizeof(LVITEMA), text, sizeof text - 1, nullptr);
-    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
-    return text;
-  }
-  int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
+  HWND Gadget(int nummer) { return WarteAufGadget(fenster, nummer); }
 
   // Datei > Hinzufügen with a file, then Datei > Senden.
   void Senden(const std::string& datei) {
     Menue(1);
     HWND auswahl = Warte("Auswahlfenster");
     ASSERT_NE(auswahl, nullptr);
-    Tippen(WarteGadget(auswahl, 52), datei);
-    Klick(WarteGadget(auswahl, 59));
+    Tippen(WarteAufGadget(auswahl, 52), datei);
+    Klick(WarteAufGadget(auswahl, 59));
     ASSERT_TRUE(WarteBisZu(auswahl));
     Menue(2);
   }
@@ -189,15 +81,14 @@ class Velmora {
       if (!code) Sleep(20);
     }
     if (!code) return "";
-    HWND feld = nullptr;
-    for (int i = 0; i < 500 && !(feld = Steuerelement(code, 44)); ++i) Sleep(10);
+    HWND feld = WarteAufGadget(code, 44);
     Sleep(200);
     // Another process's edit control: its text comes by message.
     char puffer[64] = {};
     if (feld) SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer));
     std::string text = puffer;
     Bildschirmfoto(code, "uebertragung_code");
-    Klick(Steuerelement(code, 45));
+    Klick(apptest::Gadget(code, 45));
     WarteBisZu(code);
     return text;
   }
@@ -210,24 +101,7 @@ class Velmora {
     Klick(Gadget(17));
     HWND speichern = WarteAufFenster("Speicherort", "#32770", id());
     if (!speichern) return {};
-    HWND feld = nullptr;
-    EnumChildWindows(
-        speichern,
-        [](HWND h, LPARAM p) -> BOOL {
-          const int nummer = GetDlgCtrlID(h);
-          char klasse[32] = {};
-          GetClassNameA(h, klasse, sizeof klasse);
-          if ((nummer == 0x47C || nummer == 0x480) && lstrcmpiA(klasse, "Edit") == 0) {
-            *reinterpret_cast<HWND*>(p) = h;
-            return FALSE;
-          }
-          if (nummer == 0x47C && lstrcmpiA(klasse, "ComboBox") == 0) {
-            *reinterpret_cast<HWND*>(p) = FindWindowExA(h, nullptr, "Edit", nullptr);
-            return FALSE;
-          }
-          return TRUE;
-        },
-        LPARAM(&feld));
+    HWND feld = Dateinamenfeld(speichern);
     if (!feld) return {};
     Tippen(feld, ziel);
     PostMessageA(speichern, WM_COMMAND, IDOK, 0);
@@ -245,14 +119,8 @@ class Velmora {
   void Beenden() {
     Schliessen(fenster);
     Beantworte("Wirklich Beenden", IDYES, id());
-    WaitForSingleObject(prozess_.hProcess, 10000);
+    Ende();
   }
-
-  HWND fenster = nullptr;
-
- private:
-  PROCESS_INFORMATION prozess_ = {};
-  std::string ausgabe_;
 };
 
 class Uebertragung : public testing::Test {
@@ -387,8 +255,8 @@ TEST_F(Uebertragung, AccessDataEnteredInTheRunAreUsedAsTyped) {
   HWND zugang = programm.Warte("Server-Zugang");
   ASSERT_NE(zugang, nullptr);
   const std::string werte[4] = {server_.address(), server_.domain(), "velmora", "secret"};
-  for (int i = 0; i < 4; ++i) Tippen(WarteGadget(zugang, 28 + i), werte[i]);
-  Klick(WarteGadget(zugang, 39));
+  for (int i = 0; i < 4; ++i) Tippen(WarteAufGadget(zugang, 28 + i), werte[i]);
+  Klick(WarteAufGadget(zugang, 39));
   EXPECT_EQ(Beantworte("Achtung", IDOK, programm.id()).text, "Bitte starten sie das Program neu");
   EXPECT_EQ(kxtest::ReadBytes(temp_ / "Velmora\\Hash.txt"),
             Base64(werte[0]) + "\r\n" + Base64(werte[1]) + "\r\n" + Base64(werte[2]) + "\r\n" + Base64(werte[3]) +

@@ -1,0 +1,113 @@
+// Velmora.exe as a process of its own for the tests that drive it from
+// outside: started with TEMP and TMP in a fresh folder (so its persistent and
+// private folders land there) and its console output in a log that a failing
+// test shows; its windows and report lists read through the window system
+// and the process's memory, as a UI-automation tool would.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tests/app/fahrer.h"
+#include "tests/support/temp_folder.h"
+
+namespace apptest {
+
+class VelmoraProzess {
+ public:
+  static constexpr const char* Titel = "Velmora v 1.0 Release";
+
+  // Starts the program; waits for its main window and its last gadget.
+  explicit VelmoraProzess(const std::string& temp) {
+    std::string programm = kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe");
+    std::string umgebung;
+    for (const char* e = GetEnvironmentStringsA(); *e; e += lstrlenA(e) + 1) {
+      if (_strnicmp(e, "TEMP=", 5) != 0 && _strnicmp(e, "TMP=", 4) != 0) umgebung.append(e).push_back('\0');
+    }
+    umgebung.append("TEMP=" + temp).push_back('\0');
+    umgebung.append("TMP=" + temp).push_back('\0');
+    umgebung.push_back('\0');
+    SECURITY_ATTRIBUTES erben = {sizeof erben, nullptr, TRUE};
+    ausgabe_ = temp + "\\programm.log";
+    HANDLE log = CreateFileA(ausgabe_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &erben,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = log;
+    start.hStdError = log;
+    std::string zeile = "\"" + programm + "\"";
+    const BOOL gestartet = CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, TRUE, 0, umgebung.data(),
+                                          nullptr, &start, &prozess_);
+    CloseHandle(log);
+    if (!gestartet) {
+      ADD_FAILURE() << "cannot start " << programm;
+      return;
+    }
+    fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
+    // The main window opens before its gadgets are built.
+    if (fenster) WarteAufGadget(fenster, 41);
+  }
+  ~VelmoraProzess() {
+    if (testing::Test::HasFailure()) std::printf("%s", kxtest::ReadBytes(ausgabe_).c_str());
+    if (prozess_.hProcess) {
+      if (laeuft()) TerminateProcess(prozess_.hProcess, 99);
+      WaitForSingleObject(prozess_.hProcess, 10000);
+      CloseHandle(prozess_.hProcess);
+      CloseHandle(prozess_.hThread);
+    }
+  }
+  VelmoraProzess(const VelmoraProzess&) = delete;
+  VelmoraProzess& operator=(const VelmoraProzess&) = delete;
+
+  DWORD id() const { return prozess_.dwProcessId; }
+  bool laeuft() const { return WaitForSingleObject(prozess_.hProcess, 0) == WAIT_TIMEOUT; }
+  // Waits up to 20 s for the end; the exit code, or -1 if it still runs.
+  long Ende() {
+    if (WaitForSingleObject(prozess_.hProcess, 20000) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(prozess_.hProcess, &code);
+    return long(code);
+  }
+  void Toeten() {
+    TerminateProcess(prozess_.hProcess, 9);
+    WaitForSingleObject(prozess_.hProcess, 10000);
+  }
+
+  // A menu item, chosen as the menu bar would report it.
+  void Menue(int eintrag) { PostMessageA(fenster, WM_COMMAND, MAKEWPARAM(eintrag, 0), 0); }
+  HWND Warte(const char* titel) { return WarteAufFenster(titel, nullptr, id()); }
+
+  // Text of a cell of a report list of the program (read through its memory).
+  std::string Zelle(HWND liste, int zeile, int spalte) {
+    HANDLE p = prozess_.hProcess;
+    const SIZE_T groesse = sizeof(LVITEMA) + 512;
+    char* fremd = static_cast<char*>(VirtualAllocEx(p, nullptr, groesse, MEM_COMMIT, PAGE_READWRITE));
+    LVITEMA eintrag = {};
+    eintrag.iSubItem = spalte;
+    eintrag.pszText = fremd + sizeof(LVITEMA);
+    eintrag.cchTextMax = 512;
+    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
+    SendMessageA(liste, LVM_GETITEMTEXTA, zeile, LPARAM(fremd));
+    char text[512] = {};
+    ReadProcessMemory(p, fremd + sizeof(LVITEMA), text, sizeof text - 1, nullptr);
+    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
+    return text;
+  }
+  int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
+
+  HWND fenster = nullptr;
+
+ private:
+  PROCESS_INFORMATION prozess_ = {};
+  std::string ausgabe_;
+};
+
+}  // namespace apptest
