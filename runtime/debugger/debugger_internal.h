@@ -79,6 +79,9 @@ void RequestMainStop();
 // Main thread (the one that ran DebuggerStart); 0 before the start.
 DWORD MainThread();
 
+// True while another thread runs the program's end code (modes.cpp).
+bool ProgramEndingElsewhere();
+
 }  // namespace debugger
 
 // Key of group "SystemErrors" for an exception code; nullptr = not ours.

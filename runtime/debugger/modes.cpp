@@ -17,6 +17,7 @@ volatile LONG g_hexMode = 0;
 volatile LONG g_endOnError = 0;
 EndCodeFunction volatile g_endCode = nullptr;
 volatile LONG g_endCodeRun = 0;
+volatile LONG g_endingThread = 0;   // the thread that runs the end code
 
 }  // namespace
 
@@ -33,8 +34,21 @@ void SetEndCode(EndCodeFunction code) { g_endCode = code; }
 
 void RunEndCode() {
   if (InterlockedExchange(&g_endCodeRun, 1) != 0) return;
+  InterlockedExchange(&g_endingThread, LONG(GetCurrentThreadId()));
   if (EndCodeFunction code = g_endCode) code();
 }
+
+namespace debugger {
+
+// While one thread ends the program, the libraries release the objects that
+// the program's other threads may still be using; what those threads then
+// get wrong is a consequence of the end, not a fault to report (a report
+// would stop or end the program a second time, with the wrong exit code).
+bool ProgramEndingElsewhere() {
+  return g_endCodeRun && DWORD(g_endingThread) != GetCurrentThreadId();
+}
+
+}  // namespace debugger
 
 void ExitProgram(int code) {
   RunEndCode();

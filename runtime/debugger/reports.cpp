@@ -25,7 +25,7 @@ int ReportKeyed(int kind, const char* group, const char* key, const char* text) 
   DWORD error = GetLastError();
   DebuggerRecord* record = CurrentDebuggerRecord();
   record->state = kind;
-  if (kind == ReportKindQuiet) {
+  if (kind == ReportKindQuiet || ProgramEndingElsewhere()) {
     SetLastError(error);
     return record->state;
   }

@@ -25,3 +25,13 @@ set_tests_properties(debugger_console_velmora PROPERTIES
   FIXTURES_REQUIRED gui_display
   RESOURCE_LOCK gui_display
   TIMEOUT 120)
+
+# The real program under the link's front-end.
+add_test(NAME debugger_kxdebug_velmora
+  COMMAND bash ${dir}/kxdebug_velmora.sh $<TARGET_FILE:kxdebug> $<TARGET_FILE:velmora> ${CMAKE_BINARY_DIR}/transcripts)
+set_tests_properties(debugger_kxdebug_velmora PROPERTIES
+  LABELS debugger
+  ENVIRONMENT "${KX_TEST_ENVIRONMENT}"
+  FIXTURES_REQUIRED gui_display
+  RESOURCE_LOCK gui_display
+  TIMEOUT 120)
