@@ -208,7 +208,7 @@ TEST_F(UploadTest, ServerStoppedMidUploadLeavesAResumableRecordAndNoCountFile) {
   ASSERT_TRUE(kxtest::WriteBytes(lokal("gross.dat"), inhalt));
   Setzen(&Upload_Datei_Pfad, lokal("gross.dat"));
   Senden();
-  // Part 3 on its way means part 2 was stored and recorded.
+  // The third piece on its way means the second was stored and recorded.
   ASSERT_TRUE(Warten([&] { return kxtest::Exists(server_.root("SPLIT\\1\\3.quon")); }, 60000));
   ASSERT_TRUE(server_.ftpStoppen());
   ASSERT_TRUE(UploadFertig(60000));
