@@ -109,6 +109,15 @@ class ScriptedServer {
     Answer("PASS ", "230 Logged in\r\n");
   }
 
+  // Login, binary type, a passive data port announced at `announced`, and a
+  // STOR accepted with 150: the start that every passive upload script shares.
+  void AcceptPassiveStore(const char* announced = "127,0,0,1") {
+    Login();
+    Answer("TYPE ", "200 Binary\r\n");
+    std::string pasv = OpenDataPort(announced);
+    Answer("PASV", pasv);
+    Answer("STOR ", "150 Opening data connection\r\n");
+  }
   // A passive data port on 127.0.0.1: the reply text to send for PASV,
   // announcing the port at the given address.
   std::string OpenDataPort(const char* announced = "127,0,0,1") {
@@ -450,11 +459,7 @@ TEST_F(FtpScriptedUpload, StoreRefusedFailsWithoutWaitingForAFinalReply) {
 TEST_F(FtpScriptedUpload, FinalReplyReportingFailureFailsTheUpload) {
   std::string received;
   ScriptedServer server([&](ScriptedServer& s) {
-    s.Login();
-    s.Answer("TYPE ", "200 Binary\r\n");
-    std::string pasv = s.OpenDataPort();
-    s.Answer("PASV", pasv);
-    s.Answer("STOR ", "150 Opening data connection\r\n");
+    s.AcceptPassiveStore();
     received = s.ReadData();
     s.Send("451 Local error in processing\r\n");
     s.ReadLine();
@@ -475,11 +480,7 @@ double SecondsSince(DWORD start) { return (GetTickCount() - start) / 1000.0; }
 
 TEST_F(FtpScriptedUpload, UnfinishedFinalReplyFailsWithinOneControlTimeOut) {
   ScriptedServer server([&](ScriptedServer& s) {
-    s.Login();
-    s.Answer("TYPE ", "200 Binary\r\n");
-    std::string pasv = s.OpenDataPort();
-    s.Answer("PASV", pasv);
-    s.Answer("STOR ", "150 Opening data connection\r\n");
+    s.AcceptPassiveStore();
     s.ReadData();
     s.Send("226-Transfer complete,\r\n");  // and the last line never comes
     s.ReadLine();
@@ -498,11 +499,7 @@ TEST_F(FtpScriptedUpload, PassiveDataGoesToTheControlPeerNotTheAnnouncedAddress)
   // The data port listens on 127.0.0.1 only; the reply names 127.0.0.2.
   std::string received;
   ScriptedServer server([&](ScriptedServer& s) {
-    s.Login();
-    s.Answer("TYPE ", "200 Binary\r\n");
-    std::string pasv = s.OpenDataPort("127,0,0,2");
-    s.Answer("PASV", pasv);
-    s.Answer("STOR ", "150 Opening data connection\r\n");
+    s.AcceptPassiveStore("127,0,0,2");
     received = s.ReadData();
     s.Send("226 Transfer complete\r\n");
     s.ReadLine();
