@@ -22,6 +22,7 @@ struct ThreadEntry {
   int32_t number;
   DWORD threadId;
   volatile LONG started;  // set by the new thread once its start-up is done
+  volatile LONG stop;     // the stop request of this thread
 };
 
 struct MutexEntry {
@@ -40,6 +41,11 @@ ThreadEntry* g_threads = nullptr;
 MutexEntry* g_mutexes = nullptr;
 SemaphoreEntry* g_semaphores = nullptr;
 int32_t g_nextNumber = 1;
+volatile LONG g_stopAll = 0;
+volatile LONG g_terminations = 0;
+// The calling thread's own stop flag (inside its entry, which lives until the
+// thread has ended); null in threads the library did not start.
+thread_local volatile LONG* t_stop = nullptr;
 
 using GetThreadTimesFunction = BOOL(WINAPI*)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME, LPFILETIME);
 GetThreadTimesFunction g_getThreadTimes = nullptr;
@@ -52,6 +58,7 @@ struct StartRecord {
   ThreadProcedure procedure;
   int32_t value;
   volatile LONG* started;
+  volatile LONG* stop;
 };
 
 DWORD WINAPI Trampoline(void* parameter) {
@@ -59,6 +66,7 @@ DWORD WINAPI Trampoline(void* parameter) {
   HeapFree(GetProcessHeap(), 0, parameter);
   // From here on the thread holds no lock of the system's thread start-up
   // (loader lock, heap); the entry is not touched again.
+  t_stop = start.stop;
   InterlockedExchange(start.started, 1);
   return DWORD(start.procedure(start.value));
 }
@@ -271,6 +279,7 @@ int32_t StartThread(ThreadProcedure procedure, int32_t value) {
   start->procedure = procedure;
   start->value = value;
   start->started = &entry->started;
+  start->stop = &entry->stop;
   DWORD threadId = 0;
   HANDLE handle = CreateThread(nullptr, 4096, Trampoline, start, 0, &threadId);
   if (!handle) {
@@ -314,7 +323,7 @@ void StopThread(int32_t thread) {
     for (int i = 0; i < 2000 && !EntryStarted(thread); ++i) {
       if (WaitForSingleObject(handle, 1) == WAIT_OBJECT_0) break;
     }
-    TerminateThread(handle, 0);
+    if (TerminateThread(handle, 0)) InterlockedIncrement(&g_terminations);
   }
   EnterCriticalSection(&g_listLock);
   for (ThreadEntry** link = &g_threads; *link; link = &(*link)->next) {
@@ -327,6 +336,26 @@ void StopThread(int32_t thread) {
     }
   }
   LeaveCriticalSection(&g_listLock);
+}
+
+int32_t ThreadTerminations() { return int32_t(g_terminations); }
+
+void RequestThreadStop(int32_t thread) {
+  EnsureStarted();
+  if (thread == 0) {
+    InterlockedExchange(&g_stopAll, 1);
+    return;
+  }
+  EnterCriticalSection(&g_listLock);
+  for (ThreadEntry* e = g_threads; e; e = e->next) {
+    if (e->number == thread) InterlockedExchange(&e->stop, 1);
+  }
+  LeaveCriticalSection(&g_listLock);
+}
+
+int32_t ThreadStopRequested() {
+  if (g_stopAll) return 1;
+  return (t_stop && *t_stop) ? 1 : 0;
 }
 
 int32_t ThreadPriority(int32_t thread, int32_t priority) {

@@ -13,8 +13,19 @@ using ThreadProcedure = int32_t (*)(int32_t value);
 int32_t StartThread(ThreadProcedure procedure, int32_t value);
 // 1 while the numbered thread has not ended, else 0.
 int32_t ThreadRunning(int32_t thread);
-// Terminates the thread (exit code 0) and drops its entry.
+// Terminates the thread (exit code 0) and drops its entry.  Last resort only:
+// a thread killed inside a library may hold its locks for ever.
 void StopThread(int32_t thread);
+// How many threads StopThread has terminated since the start (tests).
+int32_t ThreadTerminations();
+
+// The program's stop request: a thread asked to stop ends at its next check
+// (the application's pauses, the packer's block loop, the FTP and HTTP
+// transfer loops ask ThreadStopRequested()).  Thread 0 asks every thread, the
+// program's own first thread included (the program's end).
+void RequestThreadStop(int32_t thread);
+// 1 when a stop was asked of the calling thread or of every thread, else 0.
+int32_t ThreadStopRequested();
 // The priority before the call (1, 8, 16, 24, 31, 32; 0 for other levels);
 // priority 0 only reads it.
 int32_t ThreadPriority(int32_t thread, int32_t priority);
