@@ -13,15 +13,17 @@
 # A failed package index is a warning: the install step decides whether what
 # is needed can still be had.
 #
-# VELMORA_APT_GET (tests: a stand-in for apt-get), VELMORA_STATE (where the
-# 32-bit tier's outcome is kept; default third_party/).
+# For its own test (stand-ins for apt-get and dpkg come first on PATH):
+# VELMORA_STATE (where the 32-bit tier's outcome is kept; default third_party/),
+# VELMORA_SOURCES_DIR (the unpacked sources; default third_party/src),
+# VELMORA_APT_SOURCES_FILE (the deb-src entries), VELMORA_RUNS_32 (1 or 0:
+# skip the probe for 32-bit code).
 set -uo pipefail
 
 [ "$(id -u)" = 0 ] || { echo "bootstrap: must run as root (it installs packages)" >&2; exit 1; }
 
 export DEBIAN_FRONTEND=noninteractive
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-apt_get="${VELMORA_APT_GET:-apt-get}"
 state="${VELMORA_STATE:-$root/third_party}"
 mkdir -p "$state"
 
@@ -59,7 +61,7 @@ apt_update() {
   updated=1
   local log
   log=$(mktemp)
-  if ! "$apt_get" update -qq -o Acquire::Retries=3 >"$log" 2>&1; then
+  if ! apt-get update -qq -o Acquire::Retries=3 >"$log" 2>&1; then
     echo "bootstrap: warning: some package indexes could not be fetched ($(apt_reason "$log")); going on with what is there" >&2
   fi
   rm -f "$log"
@@ -75,7 +77,7 @@ apt_install() {
   echo "bootstrap: installing ${missing[*]}"
   apt_update
   log=$(mktemp)
-  if ! "$apt_get" install -y -qq --no-install-recommends --no-remove "${missing[@]}" >"$log" 2>&1; then
+  if ! apt-get install -y -qq --no-install-recommends --no-remove "${missing[@]}" >"$log" 2>&1; then
     refused="${missing[*]}: $(apt_reason "$log")"
     rm -f "$log"
     return 1
@@ -87,13 +89,14 @@ apt_install() {
 # machine's own release.
 codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
 [ -n "$codename" ] || codename=$(lsb_release -sc 2>/dev/null || echo bookworm)
-srcfile=/etc/apt/sources.list.d/velmora-src.sources
+srcfile="${VELMORA_APT_SOURCES_FILE:-/etc/apt/sources.list.d/velmora-src.sources}"
 want_src="Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: $codename $codename-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg"
-if [ -f "$srcfile" ] || { ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; }; then
+if [ -n "${VELMORA_APT_SOURCES_FILE:-}" ] || [ -f "$srcfile" ] ||
+   { ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; }; then
   if [ "$(cat "$srcfile" 2>/dev/null)" != "$want_src" ]; then
     printf '%s\n' "$want_src" > "$srcfile"
     updated=0
@@ -109,7 +112,12 @@ fi
 
 # The 32-bit tier, where this machine executes 32-bit code.
 rm -f "$state/tier32"
-if ! bash "$root/scripts/runs-32bit.sh"; then
+runs32="${VELMORA_RUNS_32:-}"
+if [ -z "$runs32" ]; then
+  runs32=0
+  bash "$root/scripts/runs-32bit.sh" && runs32=1
+fi
+if [ "$runs32" != 1 ]; then
   echo "this machine cannot execute 32-bit programs" > "$state/tier32"
 else
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -124,18 +132,18 @@ fi
 
 # Dependency sources, unpacked under third_party/src (ignored by git).  The
 # build takes the newest version found there.
-src="$root/third_party/src"
+src="${VELMORA_SOURCES_DIR:-$root/third_party/src}"
 mkdir -p "$src"
 fetch_source() {
   local pkg="$1" marker="$2" log
   ls -d "$src"/$marker >/dev/null 2>&1 && return 0
   apt_update
   log=$(mktemp)
-  if ! (cd "$src" && "$apt_get" source -qq "$pkg" >"$log" 2>&1); then
+  if ! (cd "$src" && apt-get source -qq "$pkg" >"$log" 2>&1); then
     # One retry with fresh indexes (a mirror in sync).
     updated=0
     apt_update
-    if ! (cd "$src" && "$apt_get" source -qq "$pkg" >"$log" 2>&1); then
+    if ! (cd "$src" && apt-get source -qq "$pkg" >"$log" 2>&1); then
       echo "bootstrap: apt could not fetch the source of $pkg: $(apt_reason "$log")" >&2
       rm -f "$log"
       return 1

@@ -11,13 +11,14 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 bash scripts/build.sh
+bash scripts/preflight.sh || { echo "test: the machine is not ready for the tests (see above)" >&2; exit 1; }
 source scripts/wine-env.sh
 
 read -r -a builds <<<"${VELMORA_BUILDS:-x64 default}"
 tested=() why=""
 for preset in "${builds[@]}"; do
   if [ "$preset" = default ] && ! velmora_can_run_32; then
-    why="; 32-bit build not tested: this machine cannot execute 32-bit code"
+    why="; 32-bit build built but not tested: $(velmora_why_not_32)"
     continue
   fi
   tested+=("$preset")

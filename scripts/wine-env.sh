@@ -30,6 +30,20 @@ velmora_can_run_32() {
   [ -x "$velmora_wine_dir/wine" ] && "$velmora_wine_dir/wine" --version >/dev/null 2>&1
 }
 
+# Why the 32-bit build cannot run here, in a few words: the bootstrap's record
+# of its 32-bit tier, else what a probe finds.
+velmora_why_not_32() {
+  if [ -s "$velmora_root/third_party/tier32" ]; then
+    cat "$velmora_root/third_party/tier32"
+  elif ! bash "$velmora_root/scripts/runs-32bit.sh"; then
+    echo "this machine cannot execute 32-bit programs"
+  elif [ ! -x "$velmora_wine_dir/wine" ]; then
+    echo "wine32 is not installed"
+  else
+    echo "the 32-bit Wine loader does not start"
+  fi
+}
+
 # The architecture of a PE program (32 or 64), empty when it is none.
 velmora_pe_arch() {
   local file="$1" offset machine
