@@ -2,6 +2,25 @@
 # bootstrap unpacked under third_party/src (never committed).
 set(VELMORA_SOURCES_DIR ${CMAKE_SOURCE_DIR}/third_party/src)
 
+# The unpacked source folder <package>-<version> that holds <marker>; the
+# newest version when several lie there (an update of the release unpacks a
+# new one beside the old).
+function(velmora_source_dir result package marker)
+  file(GLOB candidates LIST_DIRECTORIES true ${VELMORA_SOURCES_DIR}/${package}-*)
+  set(found "")
+  foreach(candidate ${candidates})
+    if(IS_DIRECTORY ${candidate} AND EXISTS ${candidate}/${marker})
+      list(APPEND found ${candidate})
+    endif()
+  endforeach()
+  if(NOT found)
+    message(FATAL_ERROR "${package} sources missing under ${VELMORA_SOURCES_DIR}: run scripts/bootstrap.sh")
+  endif()
+  list(SORT found COMPARE NATURAL ORDER DESCENDING)
+  list(GET found 0 newest)
+  set(${result} ${newest} PARENT_SCOPE)
+endfunction()
+
 # zlib: Debian's mingw package.
 find_library(ZLIB_STATIC NAMES libz.a REQUIRED)
 find_path(ZLIB_INCLUDE zlib.h REQUIRED)
@@ -11,11 +30,7 @@ set_target_properties(zlib PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES ${ZLIB_INCLUDE})
 
 # minizip from zlib's contrib.
-file(GLOB ZLIB_SOURCE_DIR LIST_DIRECTORIES true ${VELMORA_SOURCES_DIR}/zlib-*)
-list(FILTER ZLIB_SOURCE_DIR EXCLUDE REGEX "\\.(tar|dsc|xz|bz2|gz)")
-if(NOT ZLIB_SOURCE_DIR OR NOT EXISTS ${ZLIB_SOURCE_DIR}/contrib/minizip/zip.c)
-  message(FATAL_ERROR "zlib sources missing: run scripts/bootstrap.sh")
-endif()
+velmora_source_dir(ZLIB_SOURCE_DIR zlib contrib/minizip/zip.c)
 set(MINIZIP_DIR ${ZLIB_SOURCE_DIR}/contrib/minizip)
 add_library(minizip STATIC
   ${MINIZIP_DIR}/zip.c ${MINIZIP_DIR}/unzip.c
@@ -26,11 +41,7 @@ target_compile_options(minizip PRIVATE -w)
 target_link_libraries(minizip PUBLIC zlib)
 
 # libpng.
-file(GLOB PNG_SOURCE_DIR LIST_DIRECTORIES true ${VELMORA_SOURCES_DIR}/libpng1.6-*)
-list(FILTER PNG_SOURCE_DIR EXCLUDE REGEX "\\.(tar|dsc|xz|bz2|gz)")
-if(NOT PNG_SOURCE_DIR OR NOT EXISTS ${PNG_SOURCE_DIR}/png.c)
-  message(FATAL_ERROR "libpng sources missing: run scripts/bootstrap.sh")
-endif()
+velmora_source_dir(PNG_SOURCE_DIR libpng1.6 png.c)
 set(PNG_GENERATED ${CMAKE_BINARY_DIR}/libpng)
 configure_file(${PNG_SOURCE_DIR}/scripts/pnglibconf.h.prebuilt ${PNG_GENERATED}/pnglibconf.h COPYONLY)
 set(PNG_FILES png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil

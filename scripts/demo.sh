@@ -54,6 +54,9 @@ echo "demo: HTTP on http://127.0.0.1:$http_port/  (both serve $serve)"
 # The build this machine can execute, the 32-bit product where it can and
 # where it was built (VELMORA_BUILDS=x64 builds and runs the 64-bit one only).
 caller_display="${DISPLAY:-}"
+# The demo's own Wine prefixes (.wine-demo64, .wine-demo32): its access file
+# and resume records stay where no test looks.
+export VELMORA_WINEPREFIX="$root/.wine-demo"
 source scripts/wine-session.sh
 if velmora_can_run_32 && [[ " ${VELMORA_BUILDS:-x64 default} " == *" default "* ]]; then
   bdir=build arch=32

@@ -14,10 +14,11 @@ mkdir -p "$transcripts"
 socket="kxvelmora-$$"
 session=velmora
 failures=0
-trap 'tmux -L "$socket" kill-server 2>/dev/null' EXIT
+temp="$(mktemp -d)"
+trap 'tmux -L "$socket" kill-server 2>/dev/null; rm -rf "$temp"' EXIT
 
 tmux -L "$socket" new-session -d -s "$session" -x 150 -y 50 \
-  "cd '$root' && bash scripts/wine-run.sh '$program'; echo EXIT=\$?; sleep 600"
+  "cd '$root' && VELMORA_WIN_TEMP='$temp' bash scripts/wine-run.sh '$program'; echo EXIT=\$?; sleep 600"
 
 screen() { tmux -L "$socket" capture-pane -p -J -S -3000 -t "$session"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

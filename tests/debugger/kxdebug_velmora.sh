@@ -32,7 +32,8 @@ sleep 500
 kill
 SCRIPT
 out="$transcripts/kxdebug_velmora.txt"
-bash "$root/scripts/wine-run.sh" "$kxdebug" -t 60 -s "$(windows "$work/script")" "$(windows "$program")" \
+# A start without access data: the program's temporary folder is the test's.
+VELMORA_WIN_TEMP="$work/temp" bash "$root/scripts/wine-run.sh" "$kxdebug" -t 60 -s "$(windows "$work/script")" "$(windows "$program")" \
   </dev/null 2>&1 | tr -d '\r' >"$out"
 
 failures=0
