@@ -13,16 +13,16 @@ fi
 velmora_wine_prefix || exit 125
 # VELMORA_WIN_TEMP=<a Unix folder>: the program's TEMP and TMP (its persistent
 # and temporary files) there instead of the prefix's, for a program that must
-# start without the files a person or another run left.  Wine takes TEMP from
-# the prefix's registry, not from the Unix environment: cmd sets it.
+# start without the files a person or another run left.  The build's kxstart
+# sets them (Wine takes TEMP from the prefix's registry, not from Unix).
 if [ -n "${VELMORA_WIN_TEMP:-}" ]; then
   mkdir -p "$VELMORA_WIN_TEMP"
-  wintemp="Z:$(printf %s "$(cd "$VELMORA_WIN_TEMP" && pwd)" | tr / '\\')"
-  program="$1"
-  shift
-  case "$program" in /*) program="Z:$(printf %s "$program" | tr / '\\')" ;; esac
-  command=" \"$program\""
-  for arg in "$@"; do command+=" \"$arg\""; done
-  exec "$VELMORA_WINE" cmd /c "set TEMP=$wintemp&& set TMP=$wintemp&&$command"
+  starter="$(cd "$(dirname "$1")/.." && pwd)/tools/kxstart.exe"
+  if [ ! -f "$starter" ]; then
+    echo "wine-run: $starter is missing (build the tools)" >&2
+    exit 125
+  fi
+  winpath() { printf 'Z:%s' "$(printf %s "$1" | tr / '\\')"; }
+  exec "$VELMORA_WINE" "$starter" "$(winpath "$(cd "$VELMORA_WIN_TEMP" && pwd)")" "$@"
 fi
 exec "$VELMORA_WINE" "$@"
