@@ -5,7 +5,7 @@
 # VELMORA_BUILDS="x64" (or "default x64") chooses the presets when none are named.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-if [ "$(id -u)" = 0 ]; then
+if [ "$(id -u)" = 0 ] && [ -z "${VELMORA_SKIP_BOOTSTRAP:-}" ]; then
   bash scripts/bootstrap.sh
 fi
 presets=("$@")

@@ -10,11 +10,29 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-bash scripts/build.sh
+read -r -a builds <<<"${VELMORA_BUILDS:-x64 default}"
+# The first build is built now and its tests run while the others build in the
+# background at low priority (the tests mostly wait on Wine and servers).
+bash scripts/build.sh "${builds[0]}"
 bash scripts/preflight.sh || { echo "test: the machine is not ready for the tests (see above)" >&2; exit 1; }
 source scripts/wine-env.sh
+later_log="$root/build-later.log"
+later_pid=""
+if [ ${#builds[@]} -gt 1 ]; then
+  VELMORA_SKIP_BOOTSTRAP=1 nice -n 19 bash scripts/build.sh "${builds[@]:1}" >"$later_log" 2>&1 &
+  later_pid=$!
+fi
+later_status=""
+wait_later_builds() {
+  [ -n "$later_pid" ] && [ -z "$later_status" ] || return 0
+  later_status=0
+  wait "$later_pid" || later_status=$?
+  if [ "$later_status" != 0 ]; then
+    echo "test: the build of ${builds[*]:1} failed:" >&2
+    tail -n 30 "$later_log" >&2
+  fi
+}
 
-read -r -a builds <<<"${VELMORA_BUILDS:-x64 default}"
 tested=() why=""
 for preset in "${builds[@]}"; do
   if [ "$preset" = default ] && ! velmora_can_run_32; then
@@ -28,6 +46,10 @@ echo "test: running the tests of: ${tested[*]/default/default (32-bit)}${why}"
 
 status=0
 for preset in "${tested[@]}"; do
+  if [ "$preset" != "${builds[0]}" ]; then
+    wait_later_builds
+    [ "$later_status" = 0 ] || { status=1; continue; }
+  fi
   arch=64; [ "$preset" = default ] && arch=32
   # Each build runs in a Wine session of its own architecture (a subshell, so
   # the session's traps and environment end with it).
@@ -38,5 +60,7 @@ for preset in "${tested[@]}"; do
     ctest --preset "$preset" -j2 "$@"
   ) || status=$?
 done
+wait_later_builds
+[ "${later_status:-0}" = 0 ] || status=1
 echo "test: tested builds: ${tested[*]}${why}; exit $status"
 exit $status
