@@ -25,13 +25,14 @@ wine_session_stop() {
 
 # Adds a command in front of the caller's EXIT trap instead of replacing it.
 _velmora_chain_exit_trap() {
-  local existing
+  local command="$1" existing
   existing="$(trap -p EXIT)"
   if [ -n "$existing" ]; then
+    # trap -p prints: trap -- 'COMMAND' EXIT
     eval "set -- $existing"
-    trap "$1; $3" EXIT
+    trap "$command; $3" EXIT
   else
-    trap "$1" EXIT
+    trap "$command" EXIT
   fi
 }
 
