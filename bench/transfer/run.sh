@@ -94,7 +94,7 @@ velmora_probe click Auswahlfenster 59 >/dev/null
 velmora_probe --timeout=20000 gone Auswahlfenster >/dev/null
 run "$probe_tool" --timeout=1800000 find Code >/dev/null &
 waiter=$!
-sleep 2   # the waiting probe is up
+sleep 2   # time for the waiting probe to start; it runs before the clock does
 velmora_probe choose "$velmora_title" 2 >/dev/null
 t0=$(now)
 wait "$waiter" || { echo "bench: no code window" >&2; exit 1; }
