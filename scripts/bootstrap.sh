@@ -38,7 +38,6 @@ tier64=(
   nginx-light
   zip unzip
   curl ccache
-  libz-mingw-w64-dev
   dpkg-dev
 )
 tier32=(wine32:i386 libgnutls30:i386)

@@ -10,7 +10,9 @@
 # (user + system), wall seconds and peak resident memory.  kxpack sleeps
 # 10 ms after every packed block of 102400 bytes by design; that share of the
 # wall time is shown apart (blocks x 10 ms).  The wineserver's own CPU time is
-# not included (it is not a child of the measured process).
+# not included (it is not a child of the measured process).  At the end:
+# kxpack's packing CPU as a multiple of zip -9's on the same input, whole and
+# without Wine's start-up of kxpack (measured first, on a missing archive).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 cd "$root"
@@ -61,6 +63,8 @@ make_text() {
 }
 
 row() { printf '| %-7s | %-6s | %-9s | %-13s | %7s | %7s | %9s | %8s | %10s |\n' "$@"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
+ratios=()
 
 read -r bcpu bwall bmem <<<"$(measure bash scripts/wine-run.sh "$kxpack" unpack "$(win "$work/none.zip")" "" "$(win "$work/none")" 0)"
 echo "Wine start-up of kxpack (unpacking a missing archive): CPU ${bcpu} s, wall ${bwall} s, peak $((bmem / 1024)) MB"
@@ -79,9 +83,12 @@ for mb in "${sizes[@]}"; do
     read -r c w m <<<"$(measure bash scripts/wine-run.sh "$kxpack" file "$(win "$work/kx.zip")" "$(win "$input")" 0)"
     row "$mb MB" "$kind" "pack" "kxpack" "$c" "$w" "$pauses" "$((m / 1024))" \
       "$(awk -v s="$(stat -c %s "$work/kx.zip")" 'BEGIN {printf "%.2f", s / 1048576}')"
+    kx_cpu="$c"
     read -r c w m <<<"$(measure zip -9 -q -j "$work/iz.zip" "$input")"
     row "$mb MB" "$kind" "pack" "zip -9" "$c" "$w" "-" "$((m / 1024))" \
       "$(awk -v s="$(stat -c %s "$work/iz.zip")" 'BEGIN {printf "%.2f", s / 1048576}')"
+    ratios+=("$(printf '| %-7s | %-6s | %13s | %17s |' "$mb MB" "$kind" "$(ratio "$kx_cpu" "$c")" \
+      "$(ratio "$(awk -v a="$kx_cpu" -v b="$bcpu" 'BEGIN { print (a > b ? a - b : 0) }')" "$c")")")
 
     # Both unpack the archive kxpack wrote.
     rm -rf "$work/out-kx" "$work/out-iz"
@@ -94,3 +101,12 @@ for mb in "${sizes[@]}"; do
     rm -rf "$input" "$work/out-kx" "$work/out-iz"
   done
 done
+
+# The line that matters for packing: kxpack's CPU as a multiple of zip -9's on
+# the same input in this run, whole and without Wine's start-up (above).
+echo
+echo "Packing CPU, kxpack / zip -9:"
+echo
+printf '| %-7s | %-6s | %13s | %17s |\n' "size" "input" "whole" "without start-up"
+printf '| %-7s | %-6s | %13s | %17s |\n' "---" "---" "---:" "---:"
+printf '%s\n' "${ratios[@]}"
