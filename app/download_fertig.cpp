@@ -48,6 +48,8 @@ int32_t Zusammenfuegen(int32_t wert) {
   Z_ while (kx::ThreadRunning(Download_Thread) || kx::ThreadRunning(v_Aktualisierer_Download)) Delay(100);
   // The fetch ended without fetching: the code was not valid (it said so).
   Z_ if (v_Download != 2) return 0;
+  // The program ends (or the download was stopped): the parts stay, no word.
+  Z_ if (kx::ThreadStopRequested()) return 0;
   Z_ int64_t anzahl = Download_Teile_Anzahl();
   Z_ if (anzahl <= 0 || anzahl != std::llround(Aktuelle_Download_Datei.load())) {
     Z_ Download_Misslungen(Download_Unvollstaendig, Download_Ursache(), false);

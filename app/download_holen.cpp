@@ -65,14 +65,15 @@ kx::Text& Herkunft(kx::Text& text) {
   return text << Connect.Domain << "\r\n" << v_Ordner << "\r\n" << Speicherort << "\r\n";
 }
 
-// The kept parts 1..n of this download (n = 0 when the folder held another
-// download's parts, which are removed); the folder exists afterwards (unless
-// it cannot be made) and holds the record of this download.
+// The record's path and the text it holds for this download.
+void Herkunftsdatei_Pfad(kx::Text& pfad) { pfad << Ordner.TempEmpfangOrdnerPfad << "\\" << Herkunftsdatei; }
+
+// The kept parts 1..n of this download: 0 when the folder holds none of
+// this code and place.  What a stopped fetch left half-written is removed.
 int64_t Behaltene_Teile() {
   kx::StringScope scope;
-  const char* ordner = Ordner.TempEmpfangOrdnerPfad;
   kx::Text record;
-  record << ordner << "\\" << Herkunftsdatei;
+  Herkunftsdatei_Pfad(record);
   kx::Text soll;
   Herkunft(soll);
   kx::Text ist;
@@ -80,21 +81,29 @@ int64_t Behaltene_Teile() {
     for (int i = 0; i < 3 && !kx::AtFileEnd(datei); ++i) ist << kx::ReadFileLine(datei, Bytes, kx::Here) << "\r\n";
     kx::CloseFile(datei);
   }
-  if (strcmp(ist, soll) != 0) {
-    kx::DeleteDirectory(ordner, "*.*", 1);
-    kx::MakeDirectory(ordner);
-    if (intptr_t datei = kx::NewFile(kx::DynamicNumber, record)) {
-      kx::WriteFileText(datei, soll, Bytes);
-      kx::CloseFile(datei);
-    }
-    return 0;
-  }
-  // What a fetch that was stopped left half-written.
+  if (strcmp(ist, soll) != 0) return 0;
+  const char* ordner = Ordner.TempEmpfangOrdnerPfad;
   kx::DeleteDirectory(ordner, "*.~*", 0);
-  kx::MakeDirectory(ordner);
+  kx::MakeDirectory(ordner);  // the line above removes it when nothing else was there
   int64_t n = 0;
   while (kx::FileSize(kx::Text() << ordner << "\\" << (n + 1) << TeilEndung) >= 0) ++n;
   return n;
+}
+
+// An empty parts folder for this download, with its record: the parts of
+// any other download are dropped.
+void Neue_Herkunft() {
+  kx::StringScope scope;
+  kx::DeleteDirectory(Ordner.TempEmpfangOrdnerPfad, "*.*", 1);
+  kx::MakeDirectory(Ordner.TempEmpfangOrdnerPfad);
+  kx::Text record;
+  Herkunftsdatei_Pfad(record);
+  kx::Text soll;
+  Herkunft(soll);
+  if (intptr_t datei = kx::NewFile(kx::DynamicNumber, record)) {
+    kx::WriteFileText(datei, soll, Bytes);
+    kx::CloseFile(datei);
+  }
 }
 
 }  // namespace
@@ -149,10 +158,14 @@ int32_t Download(int32_t wert) {
   Z_ probe << "http://" << Connect.Domain << "/" << Ordner.FTPOrdner << "/" << v_Ordner << "/1.quon";
   Z_ if (kx::StringLength(Speicherort) == 0 ||
          (behalten == 0 && !Holen(probe, kx::Text() << Tempdir << "Test.quon"))) {
+    Z_ if (kx::ThreadStopRequested()) return 0;  // the program ends: no word
     Z_ Fehler_Melden(Fehler.CodeOrdnerUngultig, kx::StringLength(Speicherort) ? Ursache_Text : "");
     Z_ kx::DisableGadget(Button_0, 0);
     Z_ return 0;
   }
+  // A valid code: the parts of another download give way (not before, so
+  // that a mistyped code costs no kept parts).
+  Z_ if (behalten == 0) Neue_Herkunft();
 
   // The count first: the fetch ends as soon as it holds that many parts.
   Z_ kx::Text anzahldatei;
