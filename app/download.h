@@ -18,9 +18,34 @@ int32_t Zusammenfuegen(int32_t wert);
 // Thread (492): unpacks the joined archive and reports the result.
 int32_t Unpack_Datei(int32_t wert);
 
-// The end of a download that did not succeed: the message titled "Fehler",
-// the received parts and the joined archive removed, button 17 enabled.
-void Download_Misslungen(const char* meldung);
+// The end of a download that did not succeed: the message titled "Fehler"
+// (with the cause in a second line when there is one), the joined
+// archive removed, button 17 enabled.  The complete parts received stay for
+// the next download of the same code into the same place, unless
+// `teileLoeschen` (they made a damaged archive).
+void Download_Misslungen(const char* meldung, const char* ursache, bool teileLoeschen);
+
+// A part (and the count file, and the probe) is tried this often, this many
+// milliseconds apart, before the fetch gives up on it.
+constexpr int32_t Teil_Versuche = 3;
+constexpr int32_t Teil_Pause = 500;
+
+// The count of parts the server's Anz.txt gave this download (0: none came).
+int64_t Download_Teile_Anzahl();
+// Why the fetch thread's last failed request failed ("" when none did), for
+// the join's messages.
+const char* Download_Ursache();
+
+// The cause of the calling thread's last failed HTTP request as the second
+// line of a message: "Der Server antwortet nicht." (time-out or a server
+// that drips), "Die Verbindung wurde abgelehnt.", the server's status line
+// ("HTTP/1.1 404 Not Found"), "Die Verbindung wurde unterbrochen." or "Die
+// Datei konnte nicht geschrieben werden."; "" after a success.  Built at
+// mark.  The code search of the upload uses it too.
+char* Http_Ursache(int32_t mark);
+// The message titled "Fehler": meldung, and ursache in a line of its own
+// when it is not empty.
+void Fehler_Melden(const char* meldung, const char* ursache);
 
 // The messages of a failed download.
 constexpr const char* Download_Unvollstaendig =

@@ -1,6 +1,6 @@
-// Progress of a download: the count file once, then bar 19, text 40 and the
-// speed column while parts arrive; and the speed of the latest part.  Both
-// end with the fetch they watch.
+// Progress of a download: bar 19, text 40 and the speed column while parts
+// arrive (against the count the fetch got from the count file); and the
+// speed of the latest part.  Both end with the fetch they watch.
 #include <windows.h>
 
 #include <cmath>
@@ -39,24 +39,20 @@ int32_t Aktualisierer_Download(int32_t wert) {
   PROZEDUR(Aktualisierer_Download, wert);
   Z_ kx::ThreadStringStart();
   Z_ kx::StringScope scope;
-  Z_ kx::Text anzahldatei;
-  Z_ anzahldatei << Tempdir << "AnzEmpf.txt";
-  // A count file of an earlier download must not stand for this one.
-  Z_ kx::RemoveFile(anzahldatei);
-  Z_ kx::HttpDownloadFile(kx::Text() << "http://" << Connect.Domain << "/SPLIT/" << Adresse << "/Anz.txt", anzahldatei);
-  Z_ float anzahl = float(kx::ValueOfString(Anzahldatei_Lesen(kx::Here)));
+  // From the moment the fetch begins (the share of kept parts already
+  // counted) until it ends.
   Z_ while (v_Download != 2 && Holen_Laeuft()) {
     Z_ if (v_Download == 1) {
       Z_ kx::StringScope runde;
+      Z_ Prozent_Zeigen(float(Download_Teile_Anzahl()));
       Z_ kx::SetGadgetItemText(ListIcon_1, 0, kx::Text() << Download_Geschwindigkeit.load() << " KBit/s",
                                Spalte_Geschwindigkeit);
       Z_ Delay(100);
-      Z_ Prozent_Zeigen(anzahl);
     } else {
       Z_ Delay(10);
     }
   }
-  Z_ if (v_Download == 2) Prozent_Zeigen(anzahl);
+  Z_ if (v_Download == 2) Prozent_Zeigen(float(Download_Teile_Anzahl()));
   Z_ return 0;
 }
 
@@ -64,6 +60,9 @@ int32_t Downloadgeschwindigkeit(int32_t wert) {
   PROZEDUR(Downloadgeschwindigkeit, wert);
   Z_ kx::ThreadStringStart();
   Z_ Download_Geschwindigkeit = 0;
+  // Parts kept from an earlier run arrive in no time: the first
+  // measurement starts with the fetch.
+  Z_ while (v_Download != 1 && v_Download != 2 && Holen_Laeuft()) Delay(10);
   Z_ while (Holen_Laeuft()) {
     Z_ kx::StringScope runde;
     Z_ DWORD elapa = GetTickCount();

@@ -5,6 +5,8 @@
 # accepts connections, and runs until it is stopped (TERM/INT), which stops
 # nginx and removes its generated configuration, logs and temp folders.
 # Folder listings are on (autoindex), as on the transfer server's web side.
+# WEB_SERVER_ACCESS_LOG, when set, names the access log (a test reads which
+# files were fetched); otherwise it lives and goes with the configuration.
 set -euo pipefail
 
 if [ $# -lt 2 ]; then
@@ -63,7 +65,7 @@ pid $work/nginx.pid;
 error_log $work/error.log warn;
 events { worker_connections 256; }
 http {
-  access_log $work/access.log;
+  access_log ${WEB_SERVER_ACCESS_LOG:-$work/access.log};
   client_body_temp_path $work/temp/body;
   proxy_temp_path $work/temp/proxy;
   fastcgi_temp_path $work/temp/fastcgi;

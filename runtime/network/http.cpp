@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "runtime/core/strings.h"
+#include "runtime/core/threads.h"
 #include "runtime/debugger/reports.h"
 #include "runtime/network/network.h"
 
@@ -327,6 +328,24 @@ namespace {
 
 using namespace http;
 
+// Why the calling thread's last request failed (see HttpLastFailure).
+struct Failure {
+  int32_t cause;
+  char statusLine[StatusLineLength + 1];
+};
+thread_local Failure lastFailure = {HttpFailureNone, ""};
+
+void Fail(int32_t cause) {
+  // The first cause found is the one that counts: a time-out is not
+  // overwritten by the broken framing it leaves behind.
+  if (lastFailure.cause == HttpFailureNone) lastFailure.cause = cause;
+}
+
+int32_t Failed(int32_t cause) {
+  Fail(cause);
+  return 0;
+}
+
 char* CopyOf(Span span) {
   char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, span.length + 1));
   if (text == nullptr) return nullptr;
@@ -342,41 +361,78 @@ void Release(void* block) {
 // The whole request within timeout seconds; a failed send is retried, not
 // only one that would block.
 int32_t SendAll(NetworkConnection* connection, const char* bytes, int32_t length, int32_t timeout) {
-  return SendWithTimeout(ConnectionSocket(connection), bytes, length, timeout, SendRetryAnyError);
+  if (SendWithTimeout(ConnectionSocket(connection), bytes, length, timeout, SendRetryAnyError)) return 1;
+  Fail(HttpFailureTimeOut);
+  return 0;
 }
 
-// The receiving side of a request: the connection and the receive time-out
-// its socket was last given (0 = none yet).
+// The low-speed limit of every request: a server that delivers less than
+// LowSpeedBytes within LowSpeedMilliseconds is given up, however steadily
+// it drips.
+constexpr int32_t LowSpeedBytes = 1024;
+constexpr DWORD LowSpeedMilliseconds = 30000;
+// How long one wait for bytes lasts (ms) before the stop request and the
+// clocks are looked at again.
+constexpr DWORD WaitSlice = 100;
+
+// The receiving side of a request and its clocks.
 struct Reader {
   NetworkConnection* connection;
-  int32_t timeout;
+  DWORD lastBytes;     // when bytes last came (or the request was sent)
+  DWORD windowStart;   // start of the current low-speed window
+  int32_t windowBytes; // bytes received in that window
 };
+
+void StartReader(Reader* reader, NetworkConnection* connection) {
+  reader->connection = connection;
+  reader->lastBytes = reader->windowStart = GetTickCount();
+  reader->windowBytes = 0;
+}
 
 // Results of ReceiveSome besides a byte count.
 constexpr int32_t ReceiveClosed = 0;   // the peer closed in an orderly way
-constexpr int32_t ReceiveFailed = -1;  // reset, read error or time-out
+constexpr int32_t ReceiveFailed = -1;  // reset, read error, time-out or stop
 
 // One read of at most size bytes: the count, or one of the two results
-// above.  The read blocks until bytes come, the peer closes or timeout
-// seconds pass (the socket's own receive time-out).  Waiting inside the
-// read, rather than polling for readability first, is what tells a reset
-// from an orderly close: a look at the socket before the read can take the
-// reset's error away, and the read then sees a plain end.  A read that ran
-// out of time leaves the socket unfit for more reads; it ends the request.
+// above.  The read blocks until bytes come, the peer closes or WaitSlice
+// passes (the socket's own receive time-out); between slices the program's
+// stop request, a pause longer than timeout seconds and the low-speed limit
+// are looked at, so that neither a silent nor a dripping server holds the
+// thread.  Waiting inside the read, rather than polling for readability
+// first, is what tells a reset from an orderly close: a look at the socket
+// before the read can take the reset's error away, and the read then sees a
+// plain end.
 int32_t ReceiveSome(Reader* reader, char* buffer, int32_t size, int32_t timeout) {
   uintptr_t socket = ConnectionSocket(reader->connection);
-  if (reader->timeout != timeout) {
-    DWORD milliseconds = static_cast<DWORD>(timeout) * 1000;
-    if (setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&milliseconds),
-                   sizeof milliseconds) != 0)
+  for (;;) {
+    if (ThreadStopRequested()) {
+      Fail(HttpFailureStopped);
       return ReceiveFailed;
-    reader->timeout = timeout;
+    }
+    // Bytes are bytes here: a leading "KXMGSFLE" is body data, not the
+    // connection layer's file marker.
+    int32_t received = recv(socket, buffer, size, 0);
+    DWORD now = GetTickCount();
+    if (received > 0) {
+      reader->lastBytes = now;
+      reader->windowBytes += received;
+      if (reader->windowBytes >= LowSpeedBytes) {
+        reader->windowStart = now;
+        reader->windowBytes = 0;
+      }
+      return received;
+    }
+    if (received == 0) return ReceiveClosed;
+    if (WSAGetLastError() != WSAETIMEDOUT) {
+      Fail(HttpFailureBroken);
+      return ReceiveFailed;
+    }
+    if (now - reader->lastBytes >= static_cast<DWORD>(timeout) * 1000 ||
+        now - reader->windowStart >= LowSpeedMilliseconds) {
+      Fail(HttpFailureTimeOut);
+      return ReceiveFailed;
+    }
   }
-  // Bytes are bytes here: a leading "KXMGSFLE" is body data, not the
-  // connection layer's file marker.
-  int32_t received = ReceiveData(reader->connection, buffer, size);
-  if (received == 0) return ReceiveClosed;
-  return received > 0 ? received : ReceiveFailed;
 }
 
 struct Request {
@@ -419,9 +475,13 @@ int32_t RequestPort(const char* url) {
 }
 
 // Host, port, path, the connection and a buffer of bufferSize bytes (at
-// least the request's size).  0 on failure, before anything is sent.
+// least the request's size) plus a terminator.  0 on failure, before
+// anything is sent.
 int32_t BeginRequest(Request* r, const char* url, int32_t bufferSize) {
   memset(r, 0, sizeof *r);
+  lastFailure.cause = HttpFailureNone;
+  lastFailure.statusLine[0] = 0;
+  Fail(HttpFailureUrl);  // until the connection stands
   if (HasControlCharacter(url)) return 0;
   Span host = FindUrlPart(url, HostPart);
   if (host.start == nullptr) return 0;
@@ -434,25 +494,58 @@ int32_t BeginRequest(Request* r, const char* url, int32_t bufferSize) {
   if (size < bufferSize) size = bufferSize;
   r->buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
   if (r->buffer == nullptr) return 0;
+  WSASetLastError(0);
   r->connection = OpenTcpConnection(r->host, r->port);
-  r->reader = Reader{r->connection, 0};
-  return r->connection != nullptr;
+  if (r->connection == nullptr) {
+    int error = WSAGetLastError();
+    lastFailure.cause = error == WSAECONNREFUSED ? HttpFailureRefused
+                        : error == WSAETIMEDOUT  ? HttpFailureTimeOut
+                                                 : HttpFailureBroken;
+    return 0;
+  }
+  lastFailure.cause = HttpFailureNone;
+  // Reads wait in slices (ReceiveSome).
+  DWORD slice = WaitSlice;
+  if (setsockopt(ConnectionSocket(r->connection), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&slice),
+                 sizeof slice) != 0) {
+    Fail(HttpFailureBroken);
+    return 0;
+  }
+  StartReader(&r->reader, r->connection);
+  return 1;
+}
+
+// The status line of an answer, kept for the failure's cause.
+void KeepStatusLine(const char* text, int32_t length) {
+  int32_t n = 0;
+  while (n < length && n < StatusLineLength && text[n] != '\r' && text[n] != '\n') ++n;
+  memcpy(lastFailure.statusLine, text, n);
+  lastFailure.statusLine[n] = 0;
 }
 
 struct Output {
   HANDLE file;
 };
 
+// Bodies go to the file in pieces of at most this size, whatever a read
+// brought.
+constexpr int32_t PieceSize = 1024;
+
 int32_t WriteToFile(void* context, const char* bytes, int32_t count) {
-  if (count <= 0) return 1;
-  DWORD written = 0;
   HANDLE file = static_cast<Output*>(context)->file;
-  return WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) &&
-         written == static_cast<DWORD>(count);
+  while (count > 0) {
+    DWORD piece = static_cast<DWORD>(count < PieceSize ? count : PieceSize);
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, piece, &written, nullptr) || written != piece) {
+      Fail(HttpFailureFile);
+      return 0;
+    }
+    bytes += piece;
+    count -= static_cast<int32_t>(piece);
+  }
+  return 1;
 }
 
-// Bodies are received and written in pieces of this size.
-constexpr int32_t PieceSize = 1024;
 // The longest header text a header query returns.
 constexpr int32_t HeaderTextLength = 1023;
 
@@ -462,17 +555,18 @@ constexpr int32_t ReadTimeout = 10;
 // The body after the head: complete only when its length is met (a length
 // was given), its last chunk arrived (chunked, which wins over a length), or
 // the server closed the connection in an orderly way (neither).  A reset, a
-// time-out or a short body fails.
+// time-out or a short body fails.  Every read fills the whole buffer
+// (ReadBlockSize bytes) as far as the socket has bytes.
 int32_t ReceiveBody(Reader* reader, const ResponseHead& head, char* buffer,
                     const char* available, int32_t availableCount, Output* out) {
   if (head.chunked) {
     ChunkDecoder decoder;
     StartChunkDecoder(&decoder);
-    if (!FeedChunkDecoder(&decoder, available, availableCount, WriteToFile, out)) return 0;
+    if (!FeedChunkDecoder(&decoder, available, availableCount, WriteToFile, out)) return Failed(HttpFailureBroken);
     while (decoder.state != ChunkDone) {
-      int32_t n = ReceiveSome(reader, buffer, PieceSize, ReadTimeout);
-      if (n <= 0) return 0;  // ended before the last chunk
-      if (!FeedChunkDecoder(&decoder, buffer, n, WriteToFile, out)) return 0;
+      int32_t n = ReceiveSome(reader, buffer, ReadBlockSize, ReadTimeout);
+      if (n <= 0) return Failed(HttpFailureBroken);  // ended before the last chunk
+      if (!FeedChunkDecoder(&decoder, buffer, n, WriteToFile, out)) return Failed(HttpFailureBroken);
     }
     return 1;
   }
@@ -482,9 +576,9 @@ int32_t ReceiveBody(Reader* reader, const ResponseHead& head, char* buffer,
     if (!WriteToFile(out, available, n)) return 0;
     remaining -= n;
     while (remaining > 0) {
-      n = ReceiveSome(reader, buffer, remaining < PieceSize ? static_cast<int32_t>(remaining) : PieceSize,
-                      ReadTimeout);
-      if (n <= 0) return 0;  // a body cut short is not the file
+      n = ReceiveSome(reader, buffer,
+                      remaining < ReadBlockSize ? static_cast<int32_t>(remaining) : ReadBlockSize, ReadTimeout);
+      if (n <= 0) return Failed(HttpFailureBroken);  // a body cut short is not the file
       if (!WriteToFile(out, buffer, n)) return 0;
       remaining -= n;
     }
@@ -492,7 +586,7 @@ int32_t ReceiveBody(Reader* reader, const ResponseHead& head, char* buffer,
   }
   if (!WriteToFile(out, available, availableCount)) return 0;
   for (;;) {
-    int32_t n = ReceiveSome(reader, buffer, PieceSize, ReadTimeout);
+    int32_t n = ReceiveSome(reader, buffer, ReadBlockSize, ReadTimeout);
     if (n == ReceiveClosed) return 1;
     if (n < 0) return 0;
     if (!WriteToFile(out, buffer, n)) return 0;
@@ -510,7 +604,7 @@ void TemporaryName(const char* fileName, char* name, size_t size) {
 int32_t SaveBody(Request* r, const ResponseHead& head, int32_t received, const char* fileName) {
   size_t size = strlen(fileName) + 16;
   char* temporary = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
-  if (temporary == nullptr) return 0;
+  if (temporary == nullptr) return Failed(HttpFailureFile);
   TemporaryName(fileName, temporary, size);
   int32_t result = 0;
   HANDLE file = CreateFileA(temporary, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -523,62 +617,85 @@ int32_t SaveBody(Request* r, const ResponseHead& head, int32_t received, const c
                          &out);
     if (!CloseHandle(file)) result = 0;
     if (result && !MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) result = 0;
-    if (!result) DeleteFileA(temporary);
+    if (!result) {
+      Fail(HttpFailureFile);
+      DeleteFileA(temporary);
+    }
+  } else {
+    Fail(HttpFailureFile);
   }
   Release(temporary);
   return result;
 }
 
+// Reads the response head into r->buffer (it may come in pieces) until the
+// empty line that ends it; the head parsed, with the bytes received in
+// *received.  A head longer than MaxHeadLength, a silent or dripping server
+// and a close before the end give a head that is not complete, with the
+// cause kept; *closed tells the close.
+ResponseHead ReadHead(Request* r, int32_t* received, int32_t timeout, int32_t* closed) {
+  ResponseHead head{};
+  *received = 0;
+  *closed = 0;
+  for (;;) {
+    int32_t room = MaxHeadLength - *received;
+    if (room <= 0) {
+      Fail(HttpFailureBroken);
+      break;
+    }
+    int32_t n = ReceiveSome(&r->reader, r->buffer + *received, room, timeout);
+    if (n == ReceiveClosed) {
+      *closed = 1;
+      Fail(HttpFailureBroken);
+    }
+    if (n <= 0) break;
+    *received += n;
+    r->buffer[*received] = 0;
+    head = ParseResponseHead(r->buffer, *received);
+    if (head.complete) break;
+  }
+  if (*received > 0) KeepStatusLine(r->buffer, *received);
+  return head;
+}
+
 int32_t Download(const char* url, const char* fileName) {
   Request r;
-  if (!BeginRequest(&r, url, MaxHeadLength)) {
-    EndRequest(&r);
-    return 0;
-  }
   int32_t result = 0;
-  int32_t length = FormatGetRequest(r.buffer, r.path, r.host, r.port);
-  if (SendAll(r.connection, r.buffer, length, ReadTimeout)) {
-    // Read until the empty line that ends the head; it may come in pieces.
-    int32_t received = 0;
-    ResponseHead head{};
-    for (;;) {
-      int32_t room = MaxHeadLength - received;
-      if (room <= 0) break;
-      int32_t n = ReceiveSome(&r.reader, r.buffer + received, room < PieceSize ? room : PieceSize, ReadTimeout);
-      if (n <= 0) break;
-      received += n;
-      r.buffer[received] = 0;
-      head = ParseResponseHead(r.buffer, received);
-      if (head.complete) break;
+  if (BeginRequest(&r, url, ReadBlockSize)) {
+    int32_t length = FormatGetRequest(r.buffer, r.path, r.host, r.port);
+    if (SendAll(r.connection, r.buffer, length, ReadTimeout)) {
+      int32_t received = 0, closed = 0;
+      ResponseHead head = ReadHead(&r, &received, ReadTimeout, &closed);
+      if (head.complete && !head.accepted) Fail(HttpFailureStatus);
+      if (head.complete && head.invalid) Fail(HttpFailureBroken);
+      if (head.complete && head.accepted && !head.invalid) result = SaveBody(&r, head, received, fileName);
     }
-    if (head.complete && head.accepted && !head.invalid) result = SaveBody(&r, head, received, fileName);
   }
   EndRequest(&r);
+  if (result) lastFailure.cause = HttpFailureNone;
   return result;
 }
 
 // The header text of a HEAD request, terminated, in header; its length or 0.
 int32_t QueryHeader(const char* url, char* header) {
   Request r;
-  int32_t received = 0;
-  if (BeginRequest(&r, url, 0)) {
-    int32_t length = FormatHeadRequest(r.buffer, r.path, r.host);
-    if (SendAll(r.connection, r.buffer, length, 30)) {
-      // Up to the empty line, or as much of it as fits.
-      while (received < HeaderTextLength) {
-        int32_t n = ReceiveSome(&r.reader, header + received, HeaderTextLength - received, 30);
-        if (n <= 0) break;
-        received += n;
-        header[received] = 0;
-        // The same end as a download's head: bare line feeds count, and a
-        // zero byte in a header line does not hide the end.
-        if (ParseResponseHead(header, received).complete) break;
+  int32_t length = 0;
+  if (BeginRequest(&r, url, MaxHeadLength)) {
+    if (SendAll(r.connection, r.buffer, FormatHeadRequest(r.buffer, r.path, r.host), 30)) {
+      // Up to the empty line (the server keeps the connection open); a
+      // close before it leaves what came.
+      int32_t received = 0, closed = 0;
+      ResponseHead head = ReadHead(&r, &received, 30, &closed);
+      if (head.complete || (closed && received > 0)) {
+        length = received < HeaderTextLength ? received : HeaderTextLength;
+        memcpy(header, r.buffer, length);
+        lastFailure.cause = HttpFailureNone;
       }
     }
   }
-  header[received] = 0;
+  header[length] = 0;
   EndRequest(&r);
-  return received;
+  return length;
 }
 
 // Argument check of the two requests.
@@ -604,6 +721,12 @@ char* HttpQueryHeader(const char* url, int32_t mark) {
   char header[HeaderTextLength + 1];
   int32_t length = url ? QueryHeader(url, header) : 0;
   return ReturnSpan(Span{header, length}, mark);
+}
+
+int32_t HttpLastFailure() { return lastFailure.cause; }
+
+char* HttpLastStatusLine(int32_t mark) {
+  return ReturnString(lastFailure.statusLine, static_cast<int32_t>(strlen(lastFailure.statusLine)), mark);
 }
 
 char* UrlPart(const char* url, int32_t part, int32_t mark) {

@@ -22,6 +22,24 @@ int32_t HttpDownloadFile(const char* url, const char* fileName);
 // mark (string-return rule), returns base + mark.
 char* HttpQueryHeader(const char* url, int32_t mark);
 
+// Why the calling thread's last request (either of the two above) failed;
+// HttpFailureNone after one that succeeded.  Every request fails when the
+// server delivers less than 1 KB in 30 s, pauses longer than its read
+// time-out, sends a head longer than 64 KB, or the program asks the thread
+// to stop (ThreadStopRequested).
+constexpr int32_t HttpFailureNone = 0;
+constexpr int32_t HttpFailureTimeOut = 1;  // the server did not answer in time, or dripped
+constexpr int32_t HttpFailureRefused = 2;  // the connection was refused
+constexpr int32_t HttpFailureStatus = 3;   // the server answered, but not with 200
+constexpr int32_t HttpFailureBroken = 4;   // reset, cut short, framing or head not to be trusted
+constexpr int32_t HttpFailureStopped = 5;  // the thread was asked to stop
+constexpr int32_t HttpFailureFile = 6;     // the local file could not be written
+constexpr int32_t HttpFailureUrl = 7;      // no request could be made of the URL
+int32_t HttpLastFailure();
+// The status line of the calling thread's last answer (without CR LF, at
+// most StatusLineLength bytes), "" when none came.  Built at mark.
+char* HttpLastStatusLine(int32_t mark);
+
 // URL parts, each built at mark; "" when the part is missing or empty.
 // part 0 host, 1 port text, 2 path without query, 3 path with everything after.
 char* UrlPart(const char* url, int32_t part, int32_t mark);
@@ -58,8 +76,13 @@ int32_t GetRequestSize(const char* host, const char* path);
 int32_t FormatGetRequest(char* buffer, const char* path, const char* host, int32_t port);
 int32_t FormatHeadRequest(char* buffer, const char* path, const char* host);
 
-// Longest response head (status line and header lines) a download accepts.
-constexpr int32_t MaxHeadLength = 16 * 1024;
+// Longest response head (status line and header lines) a request accepts.
+constexpr int32_t MaxHeadLength = 64 * 1024;
+// Bytes asked of the socket by one read of a body: one buffer per request,
+// whatever the body's size.  The file gets them in pieces of at most 1024.
+constexpr int32_t ReadBlockSize = 64 * 1024;
+// Longest status line kept for HttpLastStatusLine.
+constexpr int32_t StatusLineLength = 127;
 
 struct ResponseHead {
   int32_t complete;       // 1 once the empty line ending the head was seen

@@ -2,8 +2,12 @@
 // the upload pipeline stored through the real FTP server (pyftpdlib): what
 // arrives in the folder chosen in the save requester, the messages, and the
 // faults a receiver meets (a wrong code, a cancelled requester, a part
-// missing or damaged on the server).
+// missing or damaged on the server).  The last cases run Velmora.exe itself
+// against transfers laid on the server: a part refused for a while or for
+// good, a damaged part, and a download killed half-way that the next start
+// finishes.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +19,7 @@
 #include "app/upload.h"
 #include "runtime/files/pack.h"
 #include "tests/app/pipeline_support.h"
+#include "tests/app/velmora_prozess.h"
 
 using namespace velmora;
 using namespace pipetest;
@@ -133,7 +138,8 @@ TEST_F(DownloadTest, EmptyFileExactPartMultipleAndThirtyMegabytesArriveWhole) {
 TEST_F(DownloadTest, InvalidCodeAndCancelledRequesterShowTheCodeMessageOnly) {
   ASSERT_TRUE(Holen("77", "nichts"));
   ASSERT_TRUE(bediener_.warteAufMeldung("Fehler", 5000));
-  EXPECT_TRUE(bediener_.hatMeldung("Fehler", UngueltigerCode));
+  // The cause in a second line: nginx's own status line.
+  EXPECT_TRUE(bediener_.hatMeldung("Fehler", std::string(UngueltigerCode) + "\r\nHTTP/1.1 404 Not Found"));
   EXPECT_FALSE(kxtest::Exists(lokal("nichts.zip")));
   EXPECT_FALSE(kxtest::Exists(lokal("nichts")));
   EXPECT_TRUE(Knopf17Frei());
@@ -163,19 +169,26 @@ TEST_F(DownloadTest, MissingOrDamagedPartIsReportedInsteadOfSuccess) {
   ASSERT_TRUE(DeleteFileA(teil3.c_str()));
   ASSERT_TRUE(Holen(code, "fehlt"));
   ASSERT_TRUE(bediener_.warteAufMeldung("Fehler", 5000));
-  EXPECT_TRUE(bediener_.hatMeldung("Fehler", Download_Unvollstaendig));
+  EXPECT_TRUE(bediener_.hatMeldung("Fehler", std::string(Download_Unvollstaendig) + "\r\nHTTP/1.1 404 Not Found"));
   EXPECT_FALSE(Erfolgreich());
   EXPECT_FALSE(kxtest::Exists(lokal("fehlt.zip")));
-  EXPECT_FALSE(kxtest::Exists(S(Ordner.TempEmpfangOrdnerPfad)));
+  // The complete parts stay for the next try, nothing else.
+  const std::string teile = S(Ordner.TempEmpfangOrdnerPfad) + "\\";
+  EXPECT_TRUE(kxtest::ReadBytes(teile + "2.quon") == kxtest::ReadBytes(server_.root("SPLIT\\1\\2.quon")));
+  EXPECT_FALSE(kxtest::Exists(teile + "3.quon"));
   EXPECT_TRUE(Knopf17Frei());
+  // A mistyped code costs no kept part.
+  ASSERT_TRUE(Holen("1x", "fehlt"));
+  EXPECT_EQ(bediener_.meldungen().back().text, std::string(UngueltigerCode) + "\r\nHTTP/1.1 404 Not Found");
+  EXPECT_TRUE(kxtest::Exists(teile + "2.quon"));
 
   std::string kaputt = gesichert;
   kaputt[123456] = char(kaputt[123456] ^ 0x20);
   ASSERT_TRUE(kxtest::WriteBytes(teil3, kaputt));
   ASSERT_TRUE(Holen(code, "kaputt"));
-  ASSERT_EQ(bediener_.meldungen().size(), 2u);
-  EXPECT_EQ(bediener_.meldungen()[1].titel, "Fehler");
-  EXPECT_EQ(bediener_.meldungen()[1].text, Download_Beschaedigt);
+  ASSERT_EQ(bediener_.meldungen().size(), 3u);
+  EXPECT_EQ(bediener_.meldungen()[2].titel, "Fehler");
+  EXPECT_EQ(bediener_.meldungen()[2].text, Download_Beschaedigt);
   EXPECT_FALSE(Erfolgreich());
   EXPECT_FALSE(kxtest::Exists(lokal("kaputt.zip")));
   EXPECT_TRUE(Knopf17Frei());
@@ -185,6 +198,253 @@ TEST_F(DownloadTest, MissingOrDamagedPartIsReportedInsteadOfSuccess) {
   ASSERT_TRUE(Holen(code, "heil"));
   EXPECT_TRUE(Erfolgreich());
   EXPECT_TRUE(kxtest::ReadBytes(lokal("heil\\daten.bin")) == inhalt);
+}
+
+// ---- through Velmora.exe -------------------------------------------------------
+
+std::string Zeile(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::string Base64(const std::string& text) {
+  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < text.size(); i += 3) {
+    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
+    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
+    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
+    out += zeichen[n >> 18 & 63];
+    out += zeichen[n >> 12 & 63];
+    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
+    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
+  }
+  return out;
+}
+
+// The program with its tab "Empfangen".
+class Empfaenger : public apptest::VelmoraProzess {
+ public:
+  using VelmoraProzess::VelmoraProzess;
+
+  HWND Gadget(int nummer) { return apptest::WarteAufGadget(fenster, nummer); }
+  // The code, "Downloaden", the place in the save requester.
+  bool Downloaden(const std::string& code, const std::string& ziel) {
+    SendMessageA(Gadget(13), TCM_SETCURSEL, 1, 0);
+    apptest::Tippen(Gadget(15), code);
+    apptest::Klick(Gadget(17));
+    HWND speichern = Warte("Speicherort");
+    HWND feld = speichern ? apptest::Dateinamenfeld(speichern) : nullptr;
+    if (!feld) return false;
+    apptest::Tippen(feld, ziel);
+    PostMessageA(speichern, WM_COMMAND, IDOK, 0);
+    return apptest::WarteBisZu(speichern);
+  }
+  // The message that ends the download (up to ms), read and confirmed, with
+  // a photo of the main window as it stood.
+  apptest::Meldung Abschluss(DWORD ms, const std::string& foto) {
+    for (DWORD t = 0; t < ms; t += 10) {
+      for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
+        if (apptest::FindeFenster(titel, "#32770", id())) {
+          apptest::Bildschirmfoto(fenster, foto);
+          return apptest::Beantworte(titel, IDOK, id());
+        }
+      }
+      Sleep(10);
+    }
+    return {};
+  }
+  int Balken(int nummer) { return int(SendMessageA(Gadget(nummer), PBM_GETPOS, 0, 0)); }
+  std::string Beschriftung(int nummer) {
+    char text[64] = {};
+    SendMessageA(Gadget(nummer), WM_GETTEXT, sizeof text, LPARAM(text));
+    return text;
+  }
+};
+
+class DurchsProgramm : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.ok()) << "no transfer server (VELMORA_TRANSFER_STATE)";
+    const char* web = std::getenv("VELMORA_DOWNLOAD_WEB");
+    ASSERT_NE(web, nullptr) << "no scripted web server (VELMORA_DOWNLOAD_WEB)";
+    web_ = web;
+    // The test packs transfers itself: the progress callback an upload of an
+    // earlier case set would write to a main window that is gone.
+    kx::SetPackCallback(nullptr);
+    server_.leeren();
+    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
+    Zugang(server_.domain());
+    kxtest::WriteBytes(kxtest::WinePath(web_ + "/web.control"), "");
+  }
+  // The access file of the program, with this web side.
+  void Zugang(const std::string& domain) {
+    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(domain) + "\r\n" +
+                                                         Base64("velmora") + "\r\n" + Base64("secret") + "\r\n");
+  }
+  std::string ScriptDomain() const {
+    return "127.0.0.1:" + Zeile(kxtest::ReadBytes(kxtest::WinePath(web_ + "/web.port")));
+  }
+  // The scripted web side answers 404 for the first `mal` requests of path.
+  void Verweigern(const std::string& path, int mal) {
+    kxtest::WriteBytes(kxtest::WinePath(web_ + "/web.control"), path + " " + std::to_string(mal) + "\n");
+  }
+  std::string ScriptLog() const { return kxtest::ReadBytes(kxtest::WinePath(web_ + "/web.log")); }
+  std::string NginxLog() const {
+    return kxtest::ReadBytes(kxtest::WinePath(std::string(std::getenv("VELMORA_TRANSFER_STATE")) + "/web.log"));
+  }
+
+  // A transfer of `inhalt` as the sender lays it out, stored straight into
+  // SPLIT/<code> on the server: the archive of the file, its parts of
+  // 1,000,000 bytes, txt.txt and Anz.txt.  The part count.
+  int Ablegen(const std::string& code, const std::string& name, const std::string& inhalt) {
+    const std::string datei = temp_ / name;
+    const std::string zip = temp_ / (name + ".zip");
+    EXPECT_TRUE(kxtest::WriteBytes(datei, inhalt));
+    DeleteFileA(zip.c_str());
+    EXPECT_NE(kx::PackFile(zip.c_str(), datei.c_str(), 1), 0);
+    const std::string archiv = kxtest::ReadBytes(zip);
+    const std::string ordner = server_.root("SPLIT\\" + code);
+    CreateDirectoryA(ordner.c_str(), nullptr);
+    const int teile = int(archiv.size() / 1000000 + 1);
+    for (int k = 1; k <= teile; ++k)
+      kxtest::WriteBytes(ordner + "\\" + std::to_string(k) + ".quon", archiv.substr((k - 1) * 1000000, 1000000));
+    kxtest::WriteBytes(ordner + "\\txt.txt", "bin");
+    kxtest::WriteBytes(ordner + "\\Anz.txt", std::to_string(teile));
+    return teile;
+  }
+
+  pipetest::Server server_;
+  kxtest::TempFolder temp_;
+  std::string web_;
+};
+
+// How often the log names a request of path (with this status), from `ab` on.
+int Anfragen(const std::string& log, const std::string& path, const std::string& status, size_t ab = 0) {
+  int n = 0;
+  for (size_t p = log.find(path + " ", ab); p != std::string::npos; p = log.find(path + " ", p + 1)) {
+    size_t ende = log.find('\n', p);
+    std::string rest = log.substr(p + path.size(), ende == std::string::npos ? std::string::npos : ende - p - path.size());
+    if (rest.find(" " + status) != std::string::npos) ++n;
+  }
+  return n;
+}
+
+// A web side that answers 404 for part 3 twice and then serves it: the part
+// is tried again and the download succeeds, the finishing bar and its text at
+// 100%.  Answering 404 for good: the message of an incomplete download with
+// the server's status line, after three tries of the part and none of a
+// later one.
+TEST_F(DurchsProgramm, PartRefusedTwiceArrivesAndRefusedForGoodIsIncomplete) {
+  const std::string inhalt = Zufallsbytes(2500000, 31);
+  ASSERT_EQ(Ablegen("1", "drei.bin", inhalt), 3);
+  ASSERT_EQ(Ablegen("2", "zwei.bin", Zufallsbytes(2500000, 32)), 3);
+  Zugang(ScriptDomain());
+  Verweigern("/SPLIT/1/3.quon", 2);
+  Empfaenger programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  ASSERT_TRUE(programm.Downloaden("1", temp_ / "drei"));
+  apptest::Meldung m = programm.Abschluss(60000, "download_zweimal_404");
+  EXPECT_EQ(m.titel, "Download abgeschlossen");
+  EXPECT_TRUE(kxtest::ReadBytes(temp_ / "drei\\drei.bin") == inhalt);
+  std::string log = ScriptLog();
+  EXPECT_EQ(Anfragen(log, "/SPLIT/1/3.quon", "404"), 2) << log;
+  EXPECT_EQ(Anfragen(log, "/SPLIT/1/3.quon", "200"), 1) << log;
+  EXPECT_EQ(Anfragen(log, "/SPLIT/1/4.quon", ""), 0) << "the count was held: " << log;
+  EXPECT_EQ(programm.Balken(21), 100);
+  EXPECT_EQ(programm.Beschriftung(41), "100%");
+  EXPECT_FALSE(kxtest::Exists(temp_ / "Velmora\\Empf"));
+
+  Verweigern("/SPLIT/2/2.quon", 1000);
+  const size_t ab = log.size();
+  ASSERT_TRUE(programm.Downloaden("2", temp_ / "zwei"));
+  m = programm.Abschluss(60000, "download_404_fuer_immer");
+  EXPECT_EQ(m.titel, "Fehler");
+  EXPECT_EQ(m.text, std::string(Download_Unvollstaendig) + "\r\nHTTP/1.1 404 Not Found");
+  log = ScriptLog();
+  EXPECT_EQ(Anfragen(log, "/SPLIT/2/2.quon", "404", ab), 3) << log;
+  EXPECT_EQ(Anfragen(log, "/SPLIT/2/3.quon", "", ab), 0) << log;
+  EXPECT_FALSE(kxtest::Exists(temp_ / "zwei"));
+  EXPECT_FALSE(kxtest::Exists(temp_ / "zwei.zip"));
+  programm.Toeten();
+}
+
+// A part damaged on nginx: every part arrives, the unpack finds the damage:
+// the damaged message (no cause: the server served what it had), the
+// finishing bar's text showing what its bar shows.
+TEST_F(DurchsProgramm, DamagedPartGivesTheDamagedMessage) {
+  ASSERT_EQ(Ablegen("1", "heil.bin", Zufallsbytes(2500000, 33)), 3);
+  const std::string teil2 = server_.root("SPLIT\\1\\2.quon");
+  std::string kaputt = kxtest::ReadBytes(teil2);
+  kaputt[4321] = char(kaputt[4321] ^ 0x01);
+  ASSERT_TRUE(kxtest::WriteBytes(teil2, kaputt));
+  Empfaenger programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  ASSERT_TRUE(programm.Downloaden("1", temp_ / "kaputt"));
+  apptest::Meldung m = programm.Abschluss(60000, "download_beschaedigt");
+  EXPECT_EQ(m.titel, "Fehler");
+  EXPECT_EQ(m.text, Download_Beschaedigt);
+  EXPECT_EQ(programm.Beschriftung(41), std::to_string(programm.Balken(21)) + "%");
+  EXPECT_FALSE(kxtest::Exists(temp_ / "kaputt.zip"));
+  programm.Toeten();
+}
+
+// Killed while it waits for part 4 of 6 (parts 1 to 3 held), the program is
+// started again and asked for the same code into the same place: it fetches
+// no part it holds (nginx's log shows only parts 4 to 6), shows their share
+// at once, and the file arrives whole; the kept parts are gone afterwards.
+TEST_F(DurchsProgramm, DownloadKilledAfterPartThreeGoesOnWithPartFour) {
+  const std::string inhalt = Zufallsbytes(5500000, 34);
+  ASSERT_EQ(Ablegen("1", "sechs.bin", inhalt), 6);
+  const std::string teil4 = server_.root("SPLIT\\1\\4.quon");
+  const std::string gesichert = teil4 + ".beiseite";
+  ASSERT_TRUE(MoveFileA(teil4.c_str(), gesichert.c_str()));
+  const std::string teile = temp_ / "Velmora\\Empf\\";
+  {
+    Empfaenger programm(temp_.path());
+    ASSERT_NE(programm.fenster, nullptr);
+    ASSERT_TRUE(programm.Downloaden("1", temp_ / "sechs"));
+    bool wartet = false;
+    for (int i = 0; i < 3000 && !wartet; ++i) {
+      wartet = Anfragen(NginxLog(), "/SPLIT/1/4.quon", "404") > 0;
+      if (!wartet) Sleep(10);
+    }
+    ASSERT_TRUE(wartet);
+    programm.Toeten();
+  }
+  for (int k = 1; k <= 3; ++k) EXPECT_TRUE(kxtest::Exists(teile + std::to_string(k) + ".quon")) << k;
+  EXPECT_FALSE(kxtest::Exists(teile + "4.quon"));
+  // What a fetch killed in the middle of a part would have left.
+  kxtest::WriteBytes(teile + "4.quon.~1f2e", "halb");
+
+  // Started again with part 4 still missing: the share held shows while
+  // part 4 is tried, then the message of an incomplete download.
+  Empfaenger programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  const size_t ab = NginxLog().size();
+  ASSERT_TRUE(programm.Downloaden("1", temp_ / "sechs"));
+  bool haelfte = false;
+  for (int i = 0; i < 300 && !haelfte; ++i) {
+    haelfte = programm.Beschriftung(40) == "50%" && programm.Balken(19) == 50;
+    if (!haelfte) Sleep(10);
+  }
+  EXPECT_TRUE(haelfte);
+  apptest::Meldung m = programm.Abschluss(60000, "download_fortgesetzt_teil4_fehlt");
+  EXPECT_EQ(m.text, std::string(Download_Unvollstaendig) + "\r\nHTTP/1.1 404 Not Found");
+  EXPECT_FALSE(kxtest::Exists(teile + "4.quon.~1f2e"));
+
+  ASSERT_TRUE(MoveFileA(gesichert.c_str(), teil4.c_str()));
+  ASSERT_TRUE(programm.Downloaden("1", temp_ / "sechs"));
+  m = programm.Abschluss(60000, "download_fortgesetzt");
+  EXPECT_EQ(m.titel, "Download abgeschlossen");
+  EXPECT_TRUE(kxtest::ReadBytes(temp_ / "sechs\\sechs.bin") == inhalt);
+  const std::string log = NginxLog();
+  for (int k = 1; k <= 3; ++k) EXPECT_EQ(Anfragen(log, "/SPLIT/1/" + std::to_string(k) + ".quon", "", ab), 0) << k;
+  for (int k = 5; k <= 6; ++k) EXPECT_EQ(Anfragen(log, "/SPLIT/1/" + std::to_string(k) + ".quon", "200", ab), 1) << k;
+  EXPECT_EQ(Anfragen(log, "/SPLIT/1/4.quon", "200", ab), 1);
+  EXPECT_EQ(Anfragen(log, "/SPLIT/1/4.quon", "404", ab), 3);
+  EXPECT_FALSE(kxtest::Exists(temp_ / "Velmora\\Empf"));
+  programm.Toeten();
 }
 
 }  // namespace

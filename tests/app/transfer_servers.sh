@@ -5,7 +5,8 @@
 # with its "SPLIT" folder.
 #   transfer_servers.sh start STATE ADDRESS
 #   transfer_servers.sh stop STATE
-# STATE afterwards holds: root/ (the served folder), web.port, ftp.address.
+# STATE afterwards holds: root/ (the served folder), web.port, ftp.address,
+# web.log (nginx's access log: which files were fetched, with their status).
 # While the fixture runs, a test may stop and start the FTP server by
 # creating STATE/ftp.stop or STATE/ftp.start; the request file is removed
 # once it is carried out, and STATE/ftp.state then says "stopped" or
@@ -67,7 +68,7 @@ echo "$address" >"$state/ftp.address"
 bash "$0" ftp "$state" "$address"
 echo running >"$state/ftp.state"
 
-setsid bash "$source_dir/scripts/web_server.sh" "$state/root" "$state/web.port" \
+WEB_SERVER_ACCESS_LOG="$state/web.log" setsid bash "$source_dir/scripts/web_server.sh" "$state/root" "$state/web.port" \
   </dev/null >"$state/nginx.log" 2>&1 &
 echo $! >"$state/nginx.pid"
 setsid bash "$0" control "$state" </dev/null >/dev/null 2>&1 &

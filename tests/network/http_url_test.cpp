@@ -2,6 +2,9 @@
 // the HTTP client that work on bytes alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -294,6 +297,68 @@ TEST(HttpChunks, DecodesWhateverTheReadBoundaries) {
     EXPECT_EQ(ok, 1);
     EXPECT_EQ(d.state, kx::http::ChunkDone);
     EXPECT_EQ(out, data + "abcde0123456789");
+  }
+}
+
+// What a chunked body of a first chunk of `size` bytes 'd' and then
+// `second` must decode to, checked as it is written.
+struct Expected {
+  size_t size;
+  std::string second;
+  size_t position = 0;
+  bool right = true;
+};
+
+int32_t Check(void* context, const char* bytes, int32_t count) {
+  auto* e = static_cast<Expected*>(context);
+  static const std::string ds(kx::http::ReadBlockSize, 'd');
+  if (e->position + count <= e->size && count <= kx::http::ReadBlockSize) {  // all within the first chunk
+    if (memcmp(bytes, ds.data(), count) != 0) e->right = false;
+    e->position += count;
+    return 1;
+  }
+  for (int32_t i = 0; i < count; ++i, ++e->position) {
+    char want = e->position < e->size ? 'd'
+                : e->position - e->size < e->second.size() ? e->second[e->position - e->size]
+                                                          : '?';
+    if (bytes[i] != want) e->right = false;
+  }
+  return 1;
+}
+
+// The body as the download reads it: blocks of ReadBlockSize bytes.  The
+// first chunk's size runs through a whole block's worth of values, so the
+// chunk border (the CR LF after the data, the next size line and its CR LF)
+// and the last chunk's lines fall on every position of a read block, its
+// first and last byte included.
+TEST(HttpChunks, BordersOnEveryPositionOfAReadBlock) {
+  const size_t block = kx::http::ReadBlockSize;
+  const std::string second = "second chunk\r\n with CR LF inside";
+  char secondLine[16];
+  snprintf(secondLine, sizeof secondLine, "\r\n%x\r\n", static_cast<unsigned>(second.size()));
+  const std::string rest = secondLine + second + "\r\n0\r\n\r\n";
+  std::string body;
+  int failures = 0;
+  for (size_t size = block - 24; size < 2 * block - 24 && failures < 5; ++size) {
+    char line[16];
+    snprintf(line, sizeof line, "%x\r\n", static_cast<unsigned>(size));
+    body.assign(line);
+    body.append(size, 'd');
+    body += rest;
+    Expected expected{size, second};
+    kx::http::ChunkDecoder d;
+    kx::http::StartChunkDecoder(&d);
+    int32_t ok = 1;
+    for (size_t i = 0; i < body.size() && ok; i += block) {
+      int32_t n = static_cast<int32_t>(std::min(block, body.size() - i));
+      ok = kx::http::FeedChunkDecoder(&d, body.data() + i, n, Check, &expected);
+    }
+    if (ok != 1 || d.state != kx::http::ChunkDone || !expected.right ||
+        expected.position != size + second.size()) {
+      ++failures;
+      ADD_FAILURE() << "first chunk of " << size << " bytes, its data ending at block position "
+                    << (strlen(line) + size) % block;
+    }
   }
 }
 
