@@ -2,6 +2,12 @@
 """Reference reader of sealed files, written from the format alone.
 
     seal_reference.py SECRET_HEX SEALED OUTPUT
+    seal_reference.py --code PRIVATE_CODE SEALED OUTPUT
+
+A private code is the folder number, then the 80-bit secret as 16 characters
+of Crockford's base32 (0-9, A-Z without I, L, O, U; first character = top
+five bits); dashes and blanks do not count, case does not matter, O reads as
+0, I and L as 1.
 
 Header: "KXSEALED", version byte 1, 16-byte salt.  Key: HKDF-SHA256 of the
 secret with that salt and info "KXSEAL key", 32 bytes.  Chunks of 1 MiB of
@@ -41,18 +47,37 @@ def unseal(secret, sealed):
             return b"".join(out)
 
 
+CROCKFORD = "0123456789ABCDEFGHJKMNPQRSTVWXYZ"
+
+
+def secret_of_code(code):
+    text = code.upper().replace("-", "").replace(" ", "")
+    text = text.replace("O", "0").replace("I", "1").replace("L", "1")
+    value = 0
+    for c in text[-16:]:
+        value = value * 32 + CROCKFORD.index(c)
+    return value.to_bytes(10, "big")
+
+
 def main():
-    secret = bytes.fromhex(sys.argv[1])
-    with open(sys.argv[2], "rb") as f:
+    args = sys.argv[1:]
+    if args[0] == "--code":
+        secret = secret_of_code(args[1])
+        args = args[2:]
+    else:
+        secret = bytes.fromhex(args[0])
+        args = args[1:]
+    source, output = args
+    with open(source, "rb") as f:
         sealed = f.read()
     try:
         plain = unseal(secret, sealed)
     except (ValueError, InvalidTag) as e:
         print("refused: %s" % (e.__class__.__name__,), file=sys.stderr)
-        if os.path.exists(sys.argv[3]):
-            os.remove(sys.argv[3])
+        if os.path.exists(output):
+            os.remove(output)
         return 1
-    with open(sys.argv[3], "wb") as f:
+    with open(output, "wb") as f:
         f.write(plain)
     return 0
 
