@@ -5,6 +5,7 @@
 #include "app/gadgets.h"
 #include "app/globals.h"
 #include "app/pipelines.h"
+#include "app/privat.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/gui/events.h"
 #include "runtime/gui/gadget.h"
@@ -15,7 +16,7 @@ namespace velmora {
 int32_t CodeFenster(int32_t wert) {
   PROZEDUR(CodeFenster, wert);
   Z_ kx::ThreadStringStart();
-  Z_ kx::Assign(Adresse, kx::QuadToString(OrdnerZahl.load(), kx::Here));
+  Z_ kx::Assign(Adresse, Angezeigter_Code(kx::Here));
   Z_ if (kx::OpenWindow(CodeWindow, 216, 0, 483, 98, "Code", Fenster_Fest)) {
     Z_ kx::TextGadget(Code_Text_1, 10, 15, 90, 20, "Der Code lautet:", 0);
     Z_ kx::StringGadget(Code_String_1, 100, 10, 330, 30, "", 0);

@@ -10,6 +10,7 @@
 #include "app/gadgets.h"
 #include "app/globals.h"
 #include "app/layout.h"
+#include "app/privat.h"
 #include "app/upload.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/core/threads.h"
@@ -59,6 +60,7 @@ int32_t Zusammenfuegen(int32_t wert) {
     Z_ Download_Misslungen(Download_Unvollstaendig, "", false);
     Z_ return 0;
   }
+  Z_ if (!Privat_Entsiegeln()) return 0;  // a private download: every tag checked before unpacking
   Z_ Unpack_Datei_Thread = kx::StartThread(Unpack_Datei, 492);
   Z_ return 0;
 }

@@ -4,6 +4,7 @@
 #include "app/gadgets.h"
 #include "app/globals.h"
 #include "app/pipelines.h"
+#include "app/privat.h"
 #include "app/programm.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/core/threads.h"
@@ -86,7 +87,7 @@ void Loeschen_Menue() {
 void Downloaden() {
   PROZEDUR(Downloaden);
   Z_ kx::DisableGadget(Button_0, 1);
-  Z_ kx::Assign(Adresse, kx::GetGadgetText(String_16, kx::Here));
+  Z_ Privat_Code_Uebernehmen(kx::GetGadgetText(String_16, kx::Here));
   Z_ Download_Starten();
 }
 
@@ -123,6 +124,7 @@ void Ereignisschleife() {
       Z_ if (eintrag == Menue_Loeschen) Loeschen_Menue();
       Z_ if (eintrag == Menue_Uber) Uber();
       Z_ if (eintrag == Menue_ServerZugang) ServerZugang();
+      Z_ if (eintrag == Menue_Privat) Privat_Umschalten();
     } else if (EventID == Ereignis_Schliessen) {
       Z_ Beenden_Fragen();
     }

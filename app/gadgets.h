@@ -83,6 +83,7 @@ constexpr intptr_t Menue_Senden = 2;
 constexpr intptr_t Menue_Loeschen = 3;
 constexpr intptr_t Menue_Uber = 4;
 constexpr intptr_t Menue_ServerZugang = 5;
+constexpr intptr_t Menue_Privat = 6;  // check item "Privat senden"
 
 // Runtime values the application passes.
 constexpr int32_t Ereignis_Gadget = 13100;

@@ -54,6 +54,8 @@ int32_t Hauptfenster_Oeffnen() {
     Z_ kx::AddMenuItem(Menue_Loeschen, "Löschen");
     Z_ kx::AddMenuTitle("Extras");
     Z_ kx::AddMenuItem(Menue_Uber, "Über...");
+    Z_ kx::AddMenuItem(Menue_Privat, "Privat senden");
+    Z_ kx::SetMenuItemState(0, Menue_Privat, Privat_Senden);
     Z_ kx::AddMenuTitle("Server");
     Z_ kx::AddMenuItem(Menue_ServerZugang, "Server-Zugang");
   }

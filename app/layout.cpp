@@ -10,6 +10,7 @@
 
 #include "app/debugger.h"
 #include "app/globals.h"
+#include "app/privat.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/core/memory.h"
 #include "runtime/core/strings.h"
@@ -80,6 +81,7 @@ void Startwerte() {
   Z_ kx::AssignString(&Version.Text,
                    "Velmora v 1.0 Release\r\n© 2026 Die Velmora-Entwickler\r\nhttps://velmora.example.org/");
   kx::Assign(Version.Titel, "Velmora v 1.0 Release");
+  Z_ Einstellungen_Lesen();
 }
 
 // ---- access file ------------------------------------------------------------------
@@ -161,6 +163,8 @@ int32_t Infos_Schreiben(int64_t erfolgreich) {
   Z_ kx::WriteFileLine(419, kx::Text() << "Dateipfad" << Upload_Datei_Pfad, Bytes);
   Z_ kx::WriteFileLine(419, kx::Text() << "Splitanzahl" << Splitt_Dateien_Anzahl.load(), Bytes);
   Z_ kx::WriteFileLine(419, kx::Text() << "PackSize" << Upload_Pack_Datei_Size, Bytes);
+  // A private upload: its secret, so that a resumed upload shows the same code.
+  Z_ if (kx::StringLength(Geheimnis) > 0) kx::WriteFileLine(419, kx::Text() << "Geheimnis" << Geheimnis, Bytes);
   Z_ kx::CloseFile(419);
   Z_ return 1;
 }
@@ -176,9 +180,10 @@ int32_t Infos_Lesen() {
   Z_ struct {
     const char* key;
     char** variable;
-  } zeilen[6] = {{"TempPfad", &TempPfad},          {"Erfolgreich", &ErfolgreichUbertragen},
+  } zeilen[7] = {{"TempPfad", &TempPfad},          {"Erfolgreich", &ErfolgreichUbertragen},
                  {"Serverordner", &Serverordner},  {"Dateipfad", &Dateipfad},
-                 {"Splitanzahl", &anzahl},         {"PackSize", &Upload_Pack_Datei_Size}};
+                 {"Splitanzahl", &anzahl},         {"PackSize", &Upload_Pack_Datei_Size},
+                 {"Geheimnis", &Geheimnis}};  // missing in a record of a plain upload: ""
   Z_ for (auto& zeile : zeilen) {
     // The value follows its key; the key itself is not compared.
     Z_ const int32_t start = kx::StringLength(zeile.key) + 1;
@@ -199,6 +204,8 @@ int32_t Endungsdatei_Schreiben() {
   Z_ kx::ThreadStringStart();
   Z_ kx::StringScope scope;
   Z_ kx::Assign(Endung, kx::GetExtensionPart(Upload_Datei_Pfad, kx::Here));
+  // A private upload tells nothing about what it holds.
+  Z_ if (kx::StringLength(Geheimnis) > 0) kx::Assign(Endung, "");
   Z_ kx::Text pfad;
   Z_ pfad << Tempdir << "dd.txt";
   Z_ kx::RemoveFile(pfad);

@@ -8,6 +8,7 @@
 #include "app/fenster.h"
 #include "app/layout.h"
 #include "app/pipelines.h"
+#include "app/privat.h"
 #include "app/programm.h"
 
 namespace velmora {

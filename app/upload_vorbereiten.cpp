@@ -5,6 +5,7 @@
 #include "app/gadgets.h"
 #include "app/globals.h"
 #include "app/layout.h"
+#include "app/privat.h"
 #include "app/upload.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/gui/gadget.h"
@@ -19,6 +20,7 @@ int32_t DateiVorbereiten(int32_t wert) {
   Z_ kx::SetGadgetItemText(ListIcon_0, 0, Spalte_Datei_Size, 1);
   // Sets Splitt_Dateien_Anzahl, counts Aktuelle_Splitt_Datei and sets
   // Vorbereiten = 100 only when every part was written.
+  Z_ if (!Privat_Versiegeln()) return 0;  // a private upload splits the sealed archive
   Z_ Archiv_Aufteilen();
   Z_ return 0;
 }

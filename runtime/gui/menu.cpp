@@ -112,6 +112,19 @@ void AddMenuItem(int32_t item, const char* text) {
   Attach(m);
 }
 
+void SetMenuItemState(intptr_t menu, int32_t item, int32_t state) {
+  MenuObject* m = static_cast<MenuObject*>(CheckObject(g_menuTable, menu));
+  if (!m) return;
+  CheckMenuItem(m->menu, UINT(item), MF_BYCOMMAND | (state ? MF_CHECKED : MF_UNCHECKED));
+}
+
+int32_t GetMenuItemState(intptr_t menu, int32_t item) {
+  MenuObject* m = static_cast<MenuObject*>(CheckObject(g_menuTable, menu));
+  if (!m) return 0;
+  UINT state = GetMenuState(m->menu, UINT(item), MF_BYCOMMAND);
+  return state != UINT(-1) && (state & MF_CHECKED) ? 1 : 0;
+}
+
 void FreeMenu(intptr_t menu) {
   MenuObject* m = FindMenu(menu);
   if (!m) return;

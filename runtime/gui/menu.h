@@ -40,6 +40,11 @@ intptr_t CreateMenuBar(intptr_t menu, HWND window);
 void AddMenuTitle(const char* title);
 // A new item in the current drop-down.
 void AddMenuItem(int32_t item, const char* text);
+// The check mark of an item of the menu (searched in all its drop-downs):
+// state 1 shows it, 0 hides it.  GetMenuItemState gives 1 for a checked
+// item, 0 otherwise (also for an item the menu does not have).
+void SetMenuItemState(intptr_t menu, int32_t item, int32_t state);
+int32_t GetMenuItemState(intptr_t menu, int32_t item);
 void FreeMenu(intptr_t menu);
 HMENU MenuID(intptr_t menu);
 CurrentMenu* CurrentMenuRecord();

@@ -204,7 +204,7 @@ TEST_F(Hauptfenster_Test, MenuTitlesAndItems) {
     const char* titel;
     std::vector<std::pair<int, std::string>> eintraege;
   } erwartet[] = {{"Datei", {{1, "Hinzufügen"}, {2, "Senden"}, {3, "Löschen"}}},
-                  {"Extras", {{4, "Über..."}}},
+                  {"Extras", {{4, "Über..."}, {6, "Privat senden"}}},
                   {"Server", {{5, "Server-Zugang"}}}};
   ASSERT_EQ(GetMenuItemCount(leiste), 3);
   for (int t = 0; t < 3; ++t) {

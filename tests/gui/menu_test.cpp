@@ -115,6 +115,20 @@ TEST_F(Menus, ChoosingAnItemWithTheMouseGivesTheMenuEventWithItsId) {
   EXPECT_EQ(items, std::vector<intptr_t>{20});
 }
 
+TEST_F(Menus, ACheckMarkIsSetReadAndClearedOnAnItemOfAnyDropDown) {
+  Build(0);
+  HMENU help = GetSubMenu(GetMenu(window_), 1);
+  EXPECT_EQ(kx::GetMenuItemState(0, 20), 0);
+  kx::SetMenuItemState(0, 20, 1);
+  EXPECT_EQ(kx::GetMenuItemState(0, 20), 1);
+  EXPECT_TRUE(GetMenuState(help, 20, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_EQ(kx::GetMenuItemState(0, 11), 0) << "the other items keep theirs";
+  kx::SetMenuItemState(0, 20, 0);
+  EXPECT_EQ(kx::GetMenuItemState(0, 20), 0);
+  EXPECT_FALSE(GetMenuState(help, 20, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_EQ(kx::GetMenuItemState(0, 99), 0) << "no such item";
+}
+
 TEST_F(Menus, AMenuGoesWithItsNumberAndWithItsWindow) {
   Build(3);
   HMENU first = kx::MenuID(3);
