@@ -98,7 +98,7 @@ int32_t Privat_Entsiegeln() {
     }
     Z_ SecureZeroMemory(schluessel, sizeof schluessel);
   }
-  Z_ if (!ergebnis) Download_Misslungen(Download_Beschaedigt);
+  Z_ if (!ergebnis) Download_Misslungen(Download_Beschaedigt, "", true);
   Z_ return ergebnis;
 }
 
