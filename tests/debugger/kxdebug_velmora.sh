@@ -27,16 +27,27 @@ loop_line="$(grep -n 'EventID = kx::WaitWindowEvent' "$root/app/ereignisse.cpp" 
 loop_file="$(cd "$root/app" && ls -- *.cpp | grep -vx main.cpp | LC_ALL=C sort | grep -nx ereignisse.cpp | cut -d: -f1)"
 loop="$loop_line,$loop_file"
 
-# session NAME OPTIONS: runs kxdebug with the commands on standard input.
+# run_session NAME OPTIONS: runs kxdebug with the commands on standard input.
+# The transcript is read up to kxdebug's "[exit]" line: Wine's desktop
+# process, started by the program when none runs, inherits the pipe and
+# would hold it open.  A program that starts while Wine's desktop process
+# is starting or ending cannot open its window and ends at once (with code
+# 0) instead of reaching its event loop; such a start is tried again (at
+# most four times), everything else counts.
 session=""
 out=""
 run_session() {
   session="$1"
   out="$transcripts/kxdebug_velmora_$session.txt"
   cat >"$work/script"
-  # shellcheck disable=SC2086
-  bash "$root/scripts/wine-run.sh" "$kxdebug" -t 60 $2 -s "$(windows "$work/script")" "$(windows "$program")" \
-    </dev/null 2>&1 | sed -u 's/\r$//' >"$out"
+  local attempt
+  for attempt in 1 2 3 4; do
+    # shellcheck disable=SC2086
+    bash "$root/scripts/wine-run.sh" "$kxdebug" -t 60 $2 -s "$(windows "$work/script")" "$(windows "$program")" \
+      </dev/null 2>&1 | sed -u -e 's/\r$//' -e '/^\[exit\]/q' >"$out"
+    grep -qF -- "[stop] state 7 at ereignisse.cpp:$loop_line" "$out" && break
+    echo "[$session] the program did not open its window (attempt $attempt), started again"
+  done
 }
 has() { grep -qF -- "$1" "$out" || fail "did not see: $1"; }
 # answer COMMAND LINE: the line after the echoed command is LINE.
