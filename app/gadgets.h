@@ -1,10 +1,13 @@
-// Object numbers of the application's windows, gadgets, images and menu items.
+// Object numbers of the application's windows, gadgets, images and menu
+// items, and the runtime values it passes: the constants of
+// app/konstanten.def.
 #pragma once
 
 #include <cstdint>
 
 namespace velmora {
 
+<<<<<<< HEAD
 // Windows.
 constexpr intptr_t Hauptfenster = 0;
 constexpr intptr_t Auswahlfenster_Nummer = 1;
@@ -95,5 +98,10 @@ constexpr int32_t Frage_JaNein = 4;  // message requester with Yes and No
 constexpr int32_t Fenster_Haupt = 0xCF0000;       // title, system menu, sizeable, min/max
 constexpr int32_t Fenster_OhneSchliessen = 0xC40000;  // title and sizeable border, no system menu
 constexpr int32_t Fenster_Fest = 0xCC0000;        // title with close button, fixed size
+=======
+#define KONSTANTE(type, name, value) constexpr type name = value;
+#include "app/konstanten.def"
+#undef KONSTANTE
+>>>>>>> wip/debugger
 
 }  // namespace velmora

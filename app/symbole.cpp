@@ -1,11 +1,14 @@
 // The debugger's tables of the application: source files and executable
 // lines (collected from the sources by the build), the procedure table (from
-// app/procedures.def and each procedure's signature) and the globals.
+// app/procedures.def and each procedure's signature), the globals and the
+// named constants (from app/konstanten.def, through the C++ constants the
+// program itself uses).
 #include "app/symbole.h"
 
 #include "app/debugger.h"
 #include "app/globals.h"
 #include "app/fenster.h"
+#include "app/gadgets.h"
 #include "app/layout.h"
 #include "app/pipelines.h"
 #include "app/privat.h"
@@ -36,6 +39,17 @@ const kx::ProcedureEntry prozeduren[] = {
 #undef EINTRAG
 };
 
+const kx::ConstantSymbol konstanten[] = {
+#define KONSTANTE(type, name, value) kx::ConstantRow(#name, name),
+#include "app/konstanten.def"
+#undef KONSTANTE
+};
+
+// The application has no global arrays, lists or labels.
+const kx::ProgramTables tabellen = {
+    nullptr, 0, nullptr, 0, konstanten, int32_t(sizeof konstanten / sizeof *konstanten), nullptr, 0,
+};
+
 const kx::DebugSymbols symbole = {
     Quellverzeichnis,
     Quelldateien[0],
@@ -47,6 +61,7 @@ const kx::DebugSymbols symbole = {
     GlobaleVariablenAnzahl,
     AusfuehrbareZeilen,
     AusfuehrbareZeilenAnzahl,
+    &tabellen,
 };
 
 }  // namespace

@@ -663,7 +663,15 @@ bool Command(std::string line) {
     if (length) second.erase(0, 1);
     Ask(SendMemory, RequestMemory, length ? 1 : 0, 0, Concat(TextBytes(first), TextBytes(second)));
   } else if (word == "kill") {
+    // The program's kill watcher ends it at once, stopped or not: how long
+    // that took is shown ("[kill] ended after N ms").
+    DWORD start = GetTickCount();
     ReleaseMutex(g_killMutex);
+    if (WaitForSingleObject(g_process.hProcess, g_timeout) == WAIT_OBJECT_0) {
+      Print("[kill] ended after %lu ms\n", GetTickCount() - start);
+    } else {
+      Print("[kill] still running after %lu ms\n", GetTickCount() - start);
+    }
   } else if (word == "hangup") {
     // As a front-end that died: the pipes close, the mutex stays owned.
     CloseHandle(g_toProgram);

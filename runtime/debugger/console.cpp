@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "runtime/debugger/console_internal.h"
 #include "runtime/debugger/debugger_internal.h"
@@ -17,12 +18,24 @@ namespace debugger {
 
 namespace {
 
+void Print(FILE* out, const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
 void Print(FILE* out, const char* format, ...) {
+  char text[4096];
   va_list args;
   va_start(args, format);
-  vfprintf(out, format, args);
+  int length = vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  fflush(out);
+  if (length < 0) return;
+  if (size_t(length) >= sizeof text) {
+    // Longer lines (a report's environment): built once more at their size.
+    std::string large(size_t(length) + 1, '\0');
+    va_start(args, format);
+    vsnprintf(large.data(), large.size(), format, args);
+    va_end(args);
+    console::WriteText(out, large.data(), size_t(length));
+    return;
+  }
+  console::WriteText(out, text, size_t(length));
 }
 
 void PrintNotTerminal(FILE* out, bool fatal) {
@@ -35,10 +48,7 @@ void PrintNotTerminal(FILE* out, bool fatal) {
 }
 
 // Reads one answer line; false at the end of input.
-bool ReadAnswer(char* buffer, int size) {
-  if (!fgets(buffer, size, ConsoleInput())) return false;
-  return true;
-}
+bool ReadAnswer(char* buffer, int size) { return console::ReadLine(buffer, size); }
 
 const char* StateLine(int state) {
   switch (state) {

@@ -54,58 +54,58 @@ void BreakSet(Context& c) {
   int line, file;
   bool given = ReadLineAndFile(c.argument, line, file);
   if (file < 0 || file >= FileCount()) {
-    fprintf(c.out, "  Invalid file number.\n\n");
+    Printf(c.out, "  Invalid file number.\n\n");
     return;
   }
   int32_t code = (file << 24) | ((line - 1) & 0xFFFFFF);
   if (!given || line < 1 || ExecutableLineAtOrAfter(code) == -1) {
-    fprintf(c.out, "  Invalid line number.\n\n");
+    Printf(c.out, "  Invalid line number.\n\n");
     return;
   }
   if (!AddBreakpoint(code)) {
-    fprintf(c.out, "  Breakpoint allready set.\n\n");
+    Printf(c.out, "  Breakpoint allready set.\n\n");
     return;
   }
-  fprintf(c.out, "  Breakpoint set on line: %d (%s)\n\n", line, SourceFileName(code));
+  Printf(c.out, "  Breakpoint set on line: %d (%s)\n\n", line, SourceFileName(code));
 }
 
 void BreakRemove(Context& c) {
   int line, file;
   ReadLineAndFile(c.argument, line, file);
   int32_t code = (file << 24) | ((line - 1) & 0xFFFFFF);
-  fprintf(c.out, RemoveBreakpoint(code) ? "  Breakpoint removed.\n\n" : "  Breakpoint not found.\n\n");
+  Printf(c.out, RemoveBreakpoint(code) ? "  Breakpoint removed.\n\n" : "  Breakpoint not found.\n\n");
 }
 
 void BreakClear(Context& c) {
   ClearBreakpoints(-1);
-  fprintf(c.out, "  All Breakpoints removed.\n\n");
+  Printf(c.out, "  All Breakpoints removed.\n\n");
 }
 
 void BreakList(Context& c) {
   int32_t lines[1024];
   int32_t count = ListBreakpoints(lines, 1024);
-  fprintf(c.out, "[Debugger Breakpoints]\n");
+  Printf(c.out, "[Debugger Breakpoints]\n");
   if (count == 0) {
-    fprintf(c.out, "  No breakpoints set. Use \"breakset\" to add a breakpoint.\n\n");
+    Printf(c.out, "  No breakpoints set. Use \"breakset\" to add a breakpoint.\n\n");
     return;
   }
   for (int32_t i = 0; i < count && i < 1024; ++i) {
-    fprintf(c.out, "  Line: %d\tFile: %d\t(%s)\n", debugger::LineNumber(lines[i]), int(uint32_t(lines[i]) >> 24),
+    Printf(c.out, "  Line: %d\tFile: %d\t(%s)\n", debugger::LineNumber(lines[i]), int(uint32_t(lines[i]) >> 24),
             SourceFileName(lines[i]));
   }
-  fprintf(c.out, "\n");
+  Printf(c.out, "\n");
 }
 
 // ---- settings ----
 
 void Hex(Context& c) {
   SetHexMode(1);
-  fprintf(c.out, "  Displaying numbers in hexadecimal.\n\n");
+  Printf(c.out, "  Displaying numbers in hexadecimal.\n\n");
 }
 
 void Dec(Context& c) {
   SetHexMode(0);
-  fprintf(c.out, "  Displaying numbers in decimal.\n\n");
+  Printf(c.out, "  Displaying numbers in decimal.\n\n");
 }
 
 void Errors(Context& c) {
@@ -119,11 +119,11 @@ void Errors(Context& c) {
   for (int i = 0; i < 5; ++i) {
     if (lstrcmpiA(mode.c_str(), Names[i]) == 0) {
       SetErrorMode(i);
-      fprintf(c.out, "%s", Texts[i]);
+      Printf(c.out, "%s", Texts[i]);
       return;
     }
   }
-  fprintf(c.out, "  Unknown option.\n\n");
+  Printf(c.out, "  Unknown option.\n\n");
 }
 
 void Warnings(Context& c) {
@@ -135,11 +135,11 @@ void Warnings(Context& c) {
   for (int i = 0; i < 3; ++i) {
     if (lstrcmpiA(mode.c_str(), Names[i]) == 0) {
       SetWarningMode(i);
-      fprintf(c.out, "%s", Texts[i]);
+      Printf(c.out, "%s", Texts[i]);
       return;
     }
   }
-  fprintf(c.out, "  Unknown option.\n\n");
+  Printf(c.out, "  Unknown option.\n\n");
 }
 
 void RedirectCommand(Context& c) {
@@ -157,18 +157,18 @@ void RegistersCommand(Context& c) { Registers(c.out, c.registers); }
 void RegisterSet(Context& c) {
   SavedRegisters* registers = static_cast<SavedRegisters*>(c.registers);
   if (!registers) {
-    fprintf(c.out, "  Cannot modify register values at this point.\n\n");
+    Printf(c.out, "  Cannot modify register values at this point.\n\n");
     return;
   }
   size_t equals = c.argument.find('=');
   int value = 0;
   int index = equals == std::string::npos ? -1 : FindRegister(Trim(c.argument.substr(0, equals)).c_str());
   if (index < 0 || sscanf(c.argument.c_str() + equals + 1, " %d ", &value) != 1) {
-    fprintf(c.out, "  usage: registerset <registername>=<value>\n\n");
+    Printf(c.out, "  usage: registerset <registername>=<value>\n\n");
     return;
   }
   *RegisterAt(registers, index) = uintptr_t(intptr_t(value));
-  fprintf(c.out, "  Register set.\n\n");
+  Printf(c.out, "  Register set.\n\n");
 }
 
 void StackCommand(Context& c) { Stack(c.out, c.registers); }
@@ -184,38 +184,38 @@ bool ReadRange(const std::string& argument, uintptr_t& address, uintptr_t& lengt
 void Memory(Context& c) {
   uintptr_t address, length;
   if (!ReadRange(c.argument, address, length)) {
-    fprintf(c.out, "  Invalid memory location: %s\n\n", c.argument.c_str());
+    Printf(c.out, "  Invalid memory location: %s\n\n", c.argument.c_str());
     return;
   }
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(address);
   uintptr_t end = address + length;
-  fprintf(c.out, "[Debugger Memory Dump]\n");
+  Printf(c.out, "[Debugger Memory Dump]\n");
   for (uintptr_t line = address & ~uintptr_t(15); line < end; line += 16) {
-    fprintf(c.out, "  $%.8" PRIXPTR "  ", line);
+    Printf(c.out, "  $%.8" PRIXPTR "  ", line);
     for (uintptr_t at = line; at < line + 16; ++at) {
-      if (at < address || at >= end) fprintf(c.out, "   ");
-      else fprintf(c.out, "%.2X ", unsigned(bytes[at - address]));
+      if (at < address || at >= end) Printf(c.out, "   ");
+      else Printf(c.out, "%.2X ", unsigned(bytes[at - address]));
     }
-    fprintf(c.out, " ");
+    Printf(c.out, " ");
     for (uintptr_t at = line; at < line + 16; ++at) {
       if (at < address || at >= end) continue;
       uint8_t b = bytes[at - address];
-      fputc(b >= 32 ? b : '.', c.out);
+      Printf(c.out, "%c", b >= 32 ? b : '.');
     }
-    fprintf(c.out, "\n");
+    Printf(c.out, "\n");
   }
-  fprintf(c.out, "\n");
+  Printf(c.out, "\n");
 }
 
 void MemoryRaw(Context& c) {
   uintptr_t address, length;
   if (!ReadRange(c.argument, address, length)) {
-    fprintf(c.out, "  Invalid memory location: %s\n\n", c.argument.c_str());
+    Printf(c.out, "  Invalid memory location: %s\n\n", c.argument.c_str());
     return;
   }
   FILE* target = static_cast<FILE*>(ConsoleOutput());
   if (target == stdout || target == stderr) {
-    fprintf(c.out, "  Cannot dump raw memory to stdout or stderr.\n\n");
+    Printf(c.out, "  Cannot dump raw memory to stdout or stderr.\n\n");
     return;
   }
   fwrite(reinterpret_cast<const void*>(address), 1, length, target);
@@ -319,24 +319,24 @@ void HelpCommand(Context& c) {
   if (name.empty()) {
     for (int i = 0; i < CommandCount; i += 2) {
       if (i + 1 < CommandCount) {
-        fprintf(c.out, "  %-12s%-25s  %-12s%-25s\n", Commands[i].name, Commands[i].help, Commands[i + 1].name,
+        Printf(c.out, "  %-12s%-25s  %-12s%-25s\n", Commands[i].name, Commands[i].help, Commands[i + 1].name,
                 Commands[i + 1].help);
       } else {
-        fprintf(c.out, "  %-12s%-25s\n", Commands[i].name, Commands[i].help);
+        Printf(c.out, "  %-12s%-25s\n", Commands[i].name, Commands[i].help);
       }
     }
-    fprintf(c.out, "Type 'help <command>' for more detailed help.\n\n");
+    Printf(c.out, "Type 'help <command>' for more detailed help.\n\n");
     return;
   }
   for (char& ch : name) ch = char(tolower(uint8_t(ch)));
   const Command* command = FindCommand(name);
   if (!command) {
-    fprintf(c.out, "  Unknown command: %s\n  Type 'help' for a list of possible commands.\n\n", name.c_str());
+    Printf(c.out, "  Unknown command: %s\n  Type 'help' for a list of possible commands.\n\n", name.c_str());
     return;
   }
-  fprintf(c.out, "  %s - %s\n", command->name, command->help);
-  if (*command->usage) fprintf(c.out, "%s\n", command->usage);
-  fprintf(c.out, "\n%s\n\n", command->details);
+  Printf(c.out, "  %s - %s\n", command->name, command->help);
+  if (*command->usage) Printf(c.out, "%s\n", command->usage);
+  Printf(c.out, "\n%s\n\n", command->details);
 }
 
 // Splits the first word (lower-cased) from the rest of the line.
@@ -354,15 +354,15 @@ void SplitWord(const std::string& line, std::string& word, std::string& rest) {
 void Registers(FILE* out, void* context) {
   SavedRegisters* registers = static_cast<SavedRegisters*>(context);
   if (!registers) {
-    fprintf(out, "  Cannot display register values at this point.\n\n");
+    Printf(out, "  Cannot display register values at this point.\n\n");
     return;
   }
-  fprintf(out, "[Debugger Register Dump]");
+  Printf(out, "[Debugger Register Dump]");
   static const int Order[] = {0, 1, 2, 3, 4, 5, 6, 7};   // AX, DX, BX, CX, SI, DI, BP, SP
   for (int index : Order) {
     uintptr_t value = *RegisterAt(registers, index);
-    if (HexMode()) fprintf(out, "\n   %s = $%.8" PRIXPTR, RegisterName(index), value);
-    else fprintf(out, "\n   %s = %" PRIdPTR, RegisterName(index), intptr_t(value));
+    if (HexMode()) Printf(out, "\n   %s = $%.8" PRIXPTR, RegisterName(index), value);
+    else Printf(out, "\n   %s = %" PRIdPTR, RegisterName(index), intptr_t(value));
   }
   static const struct {
     int bit;
@@ -373,28 +373,28 @@ void Registers(FILE* out, void* context) {
   for (const auto& flag : Flags) {
     if (registers->flags & (uintptr_t(1) << flag.bit)) flags += (flags.empty() ? "" : ",") + std::string(flag.name);
   }
-  fprintf(out, "\n FLAGS = %s\n\n", flags.c_str());
+  Printf(out, "\n FLAGS = %s\n\n", flags.c_str());
 }
 
 void Stack(FILE* out, void* context) {
   SavedRegisters* registers = static_cast<SavedRegisters*>(context);
   if (!registers) {
-    fprintf(out, "Cannot display stack content at this point.\n\n\n");
+    Printf(out, "Cannot display stack content at this point.\n\n\n");
     return;
   }
-  fprintf(out, "[Debugger Stack Trace]\n");
+  Printf(out, "[Debugger Stack Trace]\n");
   uintptr_t top = registers->sp;
   uintptr_t bottom = uintptr_t(debugger::StartStack());
   if (top > bottom) {
-    fprintf(out, "%s\n\n", CatalogText("Debugger", "StackLow"));
+    Printf(out, "%s\n\n", CatalogText("Debugger", "StackLow"));
     return;
   }
   if (top == bottom) {
-    fprintf(out, "%s\n\n", CatalogText("Debugger", "StackEmpty"));
+    Printf(out, "%s\n\n", CatalogText("Debugger", "StackEmpty"));
     return;
   }
   if (top % 4) {
-    fprintf(out, "%s\n", CatalogText("Debugger", "StackAlign"));
+    Printf(out, "%s\n", CatalogText("Debugger", "StackAlign"));
     Context dump = {out, std::to_string(top) + "," + std::to_string(bottom - top), -1, 0, nullptr};
     Memory(dump);
     return;
@@ -403,39 +403,39 @@ void Stack(FILE* out, void* context) {
   for (uintptr_t at = top; at < bottom && at - top < 64 * 1024; at += 4) {
     if (!evaluator::Readable(reinterpret_cast<const void*>(at), 4)) break;
     uint32_t value = *reinterpret_cast<const uint32_t*>(at);
-    fprintf(out, "  $%.8" PRIXPTR ": $%.8X", at, unsigned(value));
+    Printf(out, "  $%.8" PRIXPTR ": $%.8X", at, unsigned(value));
     // The frames the procedure hooks recorded mark where calls placed values.
     for (int32_t i = 0; i < record->depth; ++i) {
-      if (uintptr_t(record->stack[i].stackPointer) == at) fprintf(out, "  <- %s", debugger::CallText(record->stack[i]).c_str());
+      if (uintptr_t(record->stack[i].stackPointer) == at) Printf(out, "  <- %s", debugger::CallText(record->stack[i]).c_str());
     }
-    fprintf(out, "\n");
+    Printf(out, "\n");
   }
-  fprintf(out, "\n");
+  Printf(out, "\n");
 }
 
 int CommandLoop(int32_t line, int state, void* registers) {
   FILE* console = stdout;
   FILE* target = static_cast<FILE*>(ConsoleOutput());
   if (!debugger::StdinIsTerminal()) {
-    fprintf(target, "\n[Debugger Error]  Cannot call Debugger because STDIN is not connected to ");
-    fprintf(target, "\n[Debugger Error]  a terminal device! File: %s (Line: %d)", SourceFileName(line),
+    Printf(target, "\n[Debugger Error]  Cannot call Debugger because STDIN is not connected to ");
+    Printf(target, "\n[Debugger Error]  a terminal device! File: %s (Line: %d)", SourceFileName(line),
             debugger::LineNumber(line));
-    fprintf(target, "\n[Debugger Error]  Program execution continues...\n");
+    Printf(target, "\n[Debugger Error]  Program execution continues...\n");
     fflush(target);
     return StateRunning;
   }
   if (!g_bannerShown) {
     g_bannerShown = true;
-    fprintf(console, "\n==============================================\n Korvex Console Debugger");
-    fprintf(console, "\n==============================================\n\nType 'help' for command options.\n");
+    Printf(console, "\n==============================================\n Korvex Console Debugger");
+    Printf(console, "\n==============================================\n\nType 'help' for command options.\n");
   }
   DebuggerRecord* record = CurrentDebuggerRecord();
   char buffer[502];
   for (;;) {
-    fprintf(console, "DEBUGGER:: ");
+    Printf(console, "DEBUGGER:: ");
     fflush(console);
-    if (!fgets(buffer, sizeof buffer, debugger::ConsoleInput())) {
-      fprintf(console, "\n\r[Debugger Error]  Input error from stdin, program is exiting.\n\n");
+    if (!ReadLine(buffer, sizeof buffer)) {
+      Printf(console, "\n\r[Debugger Error]  Input error from stdin, program is exiting.\n\n");
       fflush(console);
       record->state = StateError;
       return StateError;
@@ -449,7 +449,7 @@ int CommandLoop(int32_t line, int state, void* registers) {
       FILE* out = static_cast<FILE*>(ConsoleOutput());
       SplitWord(rest, word, c.argument);
       if (out == stdout) {
-        fprintf(console, "  There is no redirection set.\n\n");
+        Printf(console, "  There is no redirection set.\n\n");
         word = "?";   // not run: reported unknown below
       } else {
         c.out = out;
@@ -467,20 +467,20 @@ int CommandLoop(int32_t line, int state, void* registers) {
       SetStepMode(1, count > 0 ? count : 1);
       return StateRunning;
     } else if (word == "line") {
-      fprintf(c.out, "File: %s\nLine: %d\n\n", SourceFileName(line), debugger::LineNumber(line));
+      Printf(c.out, "File: %s\nLine: %d\n\n", SourceFileName(line), debugger::LineNumber(line));
     } else if (word == "files") {
-      fprintf(c.out, "[Included Source files]\n");
+      Printf(c.out, "[Included Source files]\n");
       const DebugSymbols* symbols = CurrentDebugSymbols();
       for (int32_t i = 0; symbols && symbols->sourceFiles && i < symbols->sourceFileCount; ++i) {
-        fprintf(c.out, "  %d - %s\n", int(i), symbols->sourceFiles[i] ? symbols->sourceFiles[i] : "");
+        Printf(c.out, "  %d - %s\n", int(i), symbols->sourceFiles[i] ? symbols->sourceFiles[i] : "");
       }
-      fprintf(c.out, "\n");
+      Printf(c.out, "\n");
     } else if (word == "shell") {
       system(ShellCommand().c_str());
     } else if (const Command* command = FindCommand(word); command && command->run) {
       command->run(c);
     } else {
-      fprintf(console, "  Unknown command.\n\n");
+      Printf(console, "  Unknown command.\n\n");
     }
     fflush(c.out);
   }

@@ -11,6 +11,16 @@
 namespace kx {
 namespace console {
 
+// ---- text in and out (console_text.cpp) ----
+
+// printf-formatted text to `out`; a console gets it as wide characters
+// converted from the program's character set, a file or pipe the bytes.
+int Printf(FILE* out, const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
+void WriteText(FILE* out, const char* text, size_t length);
+// One line of the console's input (like fgets: the line end kept, at most
+// size - 1 bytes) in the program's character set; false at the end of input.
+bool ReadLine(char* buffer, int size);
+
 // ---- settings (console_settings.cpp) ----
 
 // Reads "Debugger\debugger.prefs" under the install path (a missing file

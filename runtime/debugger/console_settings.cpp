@@ -52,7 +52,7 @@ void Redirect(const std::string& target, FILE* out, bool atStart) {
   }
   FILE* file = fopen(target.c_str(), "w");
   if (!file) {
-    fprintf(out, atStart ? "[Debugger] Cannot create file: %s\n  Using stdout for debug output.\n\n"
+    Printf(out, atStart ? "[Debugger] Cannot create file: %s\n  Using stdout for debug output.\n\n"
                          : "  Cannot create file: %s\n  Using stdout for debug output.\n\n",
             target.c_str());
     return;
@@ -100,7 +100,7 @@ void SaveSettings(FILE* out) {
   std::string path = SettingsPath();
   FILE* file = fopen(path.c_str(), "w");
   if (!file) {
-    fprintf(out, "  Cannot save config to %s\n\n", path.c_str());
+    Printf(out, "  Cannot save config to %s\n\n", path.c_str());
     return;
   }
   time_t now = time(nullptr);
@@ -118,7 +118,7 @@ void SaveSettings(FILE* out) {
   fprintf(file, "CallOnEnd = %d\n", CallOnEnd());
   fprintf(file, "Shell = %s\n", g_shell.c_str());
   fclose(file);
-  fprintf(out, "  Configuration saved to %s\n\n", path.c_str());
+  Printf(out, "  Configuration saved to %s\n\n", path.c_str());
 }
 
 }  // namespace console

@@ -109,14 +109,14 @@ void Row(FILE* out, int indent, uint8_t scope, uint8_t type, const char* name, c
          const StructureDescription* structure, bool structures) {
   uint8_t kind = type & 0x7F;
   if (type & TypePointerFlag) {
-    fprintf(out, "\n%*s%7s%8s *%-20s %s", indent, "", ScopeName(scope), KindName(type), name,
+    Printf(out, "\n%*s%7s%8s *%-20s %s", indent, "", ScopeName(scope), KindName(type), name,
             ValueText(type, at, fixedLength, true).c_str());
     return;
   }
   if (kind == TypeList || kind == TypeArray) return;
   if (kind == TypeStructure) {
     if (!structures || !structure) return;
-    fprintf(out, "\n%*s%7s%8s  %s.%s", indent, "", ScopeName(scope), KindName(type), name, structure->name);
+    Printf(out, "\n%*s%7s%8s  %s.%s", indent, "", ScopeName(scope), KindName(type), name, structure->name);
     if (indent > 16) return;
     for (int32_t i = 0; i < structure->fieldCount; ++i) {
       const StructureField& field = structure->fields[i];
@@ -131,7 +131,7 @@ void Row(FILE* out, int indent, uint8_t scope, uint8_t type, const char* name, c
     }
     return;
   }
-  fprintf(out, "\n%*s%7s%8s  %-20s %s", indent, "", ScopeName(scope), KindName(type), name,
+  Printf(out, "\n%*s%7s%8s  %-20s %s", indent, "", ScopeName(scope), KindName(type), name,
           ValueText(type, at, fixedLength, true).c_str());
 }
 
@@ -171,7 +171,7 @@ void PathRows(FILE* out, const std::string& path, const StructureDescription* st
         PathRows(out, name, field.structure, at, depth + 1);
         continue;
       }
-      fprintf(out, "\n  %-30s %s", name, ValueText(field.type, at, field.fixedLength, false).c_str());
+      Printf(out, "\n  %-30s %s", name, ValueText(field.type, at, field.fixedLength, false).c_str());
     }
   }
 }
@@ -223,14 +223,14 @@ void ArrayRows(FILE* out, const std::vector<Collection>& arrays) {
     ArrayRecord array = {};
     if (c.at && Readable(c.at, sizeof array)) memcpy(&array, c.at, sizeof array);
     bool structure = (e.type & 0x7F) == TypeStructure && e.structure;
-    fprintf(out, "%*s %7s%8s %1s%s%s%s(%d", 0, "", ScopeName(e.scope), KindName(e.type),
+    Printf(out, "%*s %7s%8s %1s%s%s%s(%d", 0, "", ScopeName(e.scope), KindName(e.type),
             e.type & TypePointerFlag ? "*" : "", ShownName(e.name), structure ? "." : "",
             structure ? e.structure->name : "", int(array.sizes[0] - 1));
-    for (int d = 1; d < e.dimensions && d < MaxArrayDimensions; ++d) fprintf(out, ", %d", int(array.sizes[d] - 1));
-    fprintf(out, ")\n");
+    for (int d = 1; d < e.dimensions && d < MaxArrayDimensions; ++d) Printf(out, ", %d", int(array.sizes[d] - 1));
+    Printf(out, ")\n");
   }
-  if (arrays.empty()) fprintf(out, "\n%*s  No arrays defined.\n\n", 0, "");
-  else fprintf(out, "\n");
+  if (arrays.empty()) Printf(out, "\n%*s  No arrays defined.\n\n", 0, "");
+  else Printf(out, "\n");
 }
 
 void ListRows(FILE* out, const std::vector<Collection>& lists) {
@@ -242,35 +242,35 @@ void ListRows(FILE* out, const std::vector<Collection>& lists) {
     std::string name = std::string(ShownName(e.name)) + (structure ? std::string(".") + e.structure->name : "") + "()";
     const char* scope = ScopeName(e.scope);
     const char* kind = KindName(e.type);
-    if (!list.made) fprintf(out, "%*s %7s%8s  %-26s - not initialized yet\n", 0, "", scope, kind, name.c_str());
-    else if (list.count == 0) fprintf(out, "%*s %7s%8s  %-26s - empty list\n", 0, "", scope, kind, name.c_str());
+    if (!list.made) Printf(out, "%*s %7s%8s  %-26s - not initialized yet\n", 0, "", scope, kind, name.c_str());
+    else if (list.count == 0) Printf(out, "%*s %7s%8s  %-26s - empty list\n", 0, "", scope, kind, name.c_str());
     else if (!list.current) {
-      fprintf(out, "%*s %7s%8s  %-26s - elements: %d (no current one)\n", 0, "", scope, kind, name.c_str(),
+      Printf(out, "%*s %7s%8s  %-26s - elements: %d (no current one)\n", 0, "", scope, kind, name.c_str(),
               int(list.count));
     } else {
-      fprintf(out, "%*s %7s%8s  %-26s - elements: %d current: %d\n", 0, "", scope, kind, name.c_str(),
+      Printf(out, "%*s %7s%8s  %-26s - elements: %d current: %d\n", 0, "", scope, kind, name.c_str(),
               int(list.count), int(list.currentIndex));
     }
   }
-  if (lists.empty()) fprintf(out, "%*s  No LinkedLists defined.\n", 0, "");
-  else fprintf(out, "\n");
+  if (lists.empty()) Printf(out, "%*s  No LinkedLists defined.\n", 0, "");
+  else Printf(out, "\n");
 }
 
 // " = value\n" of an element in the forms of "arrayshow".
 void ElementValue(FILE* out, const SymbolEntry& e, const std::string& path, const char* at) {
   if (!(e.type & TypePointerFlag) && (e.type & 0x7F) == TypeStructure) {
     PathRows(out, path, e.structure, at, 0);
-    fprintf(out, "\n");
+    Printf(out, "\n");
     return;
   }
-  fprintf(out, " = %s\n", ValueText(e.type, at, e.fixedLength, false).c_str());
+  Printf(out, " = %s\n", ValueText(e.type, at, e.fixedLength, false).c_str());
 }
 
 }  // namespace
 
 void Variables(FILE* out, const std::string& argument) {
   bool structures = lstrcmpiA(argument.c_str(), "nostructures") != 0;
-  fprintf(out, "[Debugger Variable Dump]\n\nMain source variables:");
+  Printf(out, "[Debugger Variable Dump]\n\nMain source variables:");
   const DebugSymbols* symbols = CurrentDebugSymbols();
   int met = 0;
   for (int32_t i = 0; symbols && i < symbols->globalCount; ++i) {
@@ -280,56 +280,56 @@ void Variables(FILE* out, const std::string& argument) {
     Row(out, 0, 0, g.type, ShownName(g.name), static_cast<const char*>(g.address), g.fixedLength,
         static_cast<const StructureDescription*>(g.structure), structures);
   }
-  fprintf(out, met ? "\n\n" : "\n  No variables found.\n\n");
+  Printf(out, met ? "\n\n" : "\n  No variables found.\n\n");
   DebuggerRecord* record = CurrentDebuggerRecord();
   if (record->depth >= 1) {
     const CallStackEntry& call = record->stack[record->depth - 1];
-    fprintf(out, "Variables in Procedure: %s()", ProcedureName(call.procedure));
-    fprintf(out, ProcedureRows(out, call, 0, structures) ? "\n\n" : "\n  No variables found.\n\n");
+    Printf(out, "Variables in Procedure: %s()", ProcedureName(call.procedure));
+    Printf(out, ProcedureRows(out, call, 0, structures) ? "\n\n" : "\n  No variables found.\n\n");
   }
 }
 
 void History(FILE* out, const std::string& argument) {
   bool variables = lstrcmpiA(argument.c_str(), "variables") == 0;
   DebuggerRecord* record = CurrentDebuggerRecord();
-  fprintf(out, "[Debugger Procedure History]");
-  if (record->depth == 0) fprintf(out, "\nThe current position is not inside a procedure.");
+  Printf(out, "[Debugger Procedure History]");
+  if (record->depth == 0) Printf(out, "\nThe current position is not inside a procedure.");
   for (int32_t i = 0; i < record->depth; ++i) {
     const CallStackEntry& call = record->stack[i];
     int indent = 2 * i;
-    fprintf(out, "\n%*sOn Line %d (%s) called:\n%*s--> ", indent, "", debugger::LineNumber(call.callingLine),
+    Printf(out, "\n%*sOn Line %d (%s) called:\n%*s--> ", indent, "", debugger::LineNumber(call.callingLine),
             SourceFileName(call.callingLine), indent, "");
-    fprintf(out, "%s", debugger::CallText(call).c_str());
+    Printf(out, "%s", debugger::CallText(call).c_str());
     if (variables) {
-      fprintf(out, "\n%*sLocal Variables of %s()", indent, "", ProcedureName(call.procedure));
+      Printf(out, "\n%*sLocal Variables of %s()", indent, "", ProcedureName(call.procedure));
       ProcedureRows(out, call, indent, true);
-      fprintf(out, "\n\n");
+      Printf(out, "\n\n");
     }
   }
-  if (!variables || record->depth == 0) fprintf(out, "\n\n");
+  if (!variables || record->depth == 0) Printf(out, "\n\n");
 }
 
 void DebugExpression(FILE* out, const std::string& expression) {
   if (expression.empty()) {
-    fprintf(out, "  An expression to be evaluated must be specified.\n\n");
+    Printf(out, "  An expression to be evaluated must be specified.\n\n");
     return;
   }
   EvaluationResult result = {};
   if (!EvaluateExpression(expression.c_str(), &result, CurrentDebuggerRecord())) {
-    fprintf(out, "  Error: %s\n\n", result.message);
+    Printf(out, "  Error: %s\n\n", result.message);
     FreeEvaluation(&result);
     return;
   }
   switch (result.kind) {
     case ValueInteger:
-      if (HexMode()) fprintf(out, "[Debugger]  $%s\n\n", QuadHex(result.integer).c_str());
-      else fprintf(out, "[Debugger]  %lld\n\n", static_cast<long long>(result.integer));
+      if (HexMode()) Printf(out, "[Debugger]  $%s\n\n", QuadHex(result.integer).c_str());
+      else Printf(out, "[Debugger]  %lld\n\n", static_cast<long long>(result.integer));
       break;
-    case ValueFloat: fprintf(out, "[Debugger]  %g\n\n", result.number); break;
-    case ValueString: fprintf(out, "[Debugger]  %s\n\n", result.text ? result.text : ""); break;
+    case ValueFloat: Printf(out, "[Debugger]  %g\n\n", result.number); break;
+    case ValueString: Printf(out, "[Debugger]  %s\n\n", result.text ? result.text : ""); break;
     case ValueStructure:
       PathRows(out, expression, result.structure, static_cast<const char*>(result.address), 0);
-      fprintf(out, "\n\n");
+      Printf(out, "\n\n");
       break;
     default: break;
   }
@@ -339,38 +339,38 @@ void DebugExpression(FILE* out, const std::string& expression) {
 void SetVariable(FILE* out, const std::string& assignment) {
   EvaluationResult result = {};
   if (!AssignExpression(assignment.c_str(), &result, CurrentDebuggerRecord())) {
-    fprintf(out, "  Error: %s\n\n", result.message);
+    Printf(out, "  Error: %s\n\n", result.message);
     FreeEvaluation(&result);
     return;
   }
   switch (result.kind) {
     case ValueInteger:
-      if (HexMode()) fprintf(out, "  Variable set to $%X\n\n", unsigned(uint32_t(result.integer)));
-      else fprintf(out, "  Variable set to %i\n\n", int(result.integer));
+      if (HexMode()) Printf(out, "  Variable set to $%X\n\n", unsigned(uint32_t(result.integer)));
+      else Printf(out, "  Variable set to %i\n\n", int(result.integer));
       break;
-    case ValueFloat: fprintf(out, "  Variable set to %g\n\n", result.number); break;
-    case ValueString: fprintf(out, "  Variable set to \"%s\"\n\n", result.text ? result.text : ""); break;
+    case ValueFloat: Printf(out, "  Variable set to %g\n\n", result.number); break;
+    case ValueString: Printf(out, "  Variable set to \"%s\"\n\n", result.text ? result.text : ""); break;
     default: break;
   }
   FreeEvaluation(&result);
 }
 
 void Arrays(FILE* out) {
-  fprintf(out, "[Debugger Array List]\n");
+  Printf(out, "[Debugger Array List]\n");
   ArrayRows(out, Collections(ProcedureArrays, false));
   DebuggerRecord* record = CurrentDebuggerRecord();
   if (record->depth >= 1) {
-    fprintf(out, "Arrays in Procedure: %s()\n", ProcedureName(record->stack[record->depth - 1].procedure));
+    Printf(out, "Arrays in Procedure: %s()\n", ProcedureName(record->stack[record->depth - 1].procedure));
     ArrayRows(out, Collections(ProcedureArrays, true));
   }
 }
 
 void LinkedLists(FILE* out) {
-  fprintf(out, "[Debugger LinkedList List]\n");
+  Printf(out, "[Debugger LinkedList List]\n");
   ListRows(out, Collections(ProcedureLists, false));
   DebuggerRecord* record = CurrentDebuggerRecord();
   if (record->depth >= 1) {
-    fprintf(out, "LinkedLists in Procedure: %s()\n", ProcedureName(record->stack[record->depth - 1].procedure));
+    Printf(out, "LinkedLists in Procedure: %s()\n", ProcedureName(record->stack[record->depth - 1].procedure));
     ListRows(out, Collections(ProcedureLists, true));
   }
 }
@@ -403,7 +403,7 @@ void ArrayShow(FILE* out, const std::string& argument) {
   std::string name = SplitRanges(argument, ranges, bad);
   Collection c = FindCollection(ProcedureArrays, name);
   if (!c.entry) {
-    fprintf(out, "  Array not found: %s\n\n", name.c_str());
+    Printf(out, "  Array not found: %s\n\n", name.c_str());
     return;
   }
   const SymbolEntry& e = *c.entry;
@@ -411,11 +411,11 @@ void ArrayShow(FILE* out, const std::string& argument) {
   if (c.at && Readable(c.at, sizeof array)) memcpy(&array, c.at, sizeof array);
   int dimensions = e.dimensions < 1 ? 1 : (e.dimensions > MaxArrayDimensions ? MaxArrayDimensions : e.dimensions);
   if (int(ranges.size()) > dimensions) {
-    fprintf(out, "  Too many arguments in given range. The array does only have %d dimensions.\n\n", dimensions);
+    Printf(out, "  Too many arguments in given range. The array does only have %d dimensions.\n\n", dimensions);
     return;
   }
   if (!array.elements) {
-    fprintf(out, "  The array is not initialized yet. (Dim was not called yet)\n\n");
+    Printf(out, "  The array is not initialized yet. (Dim was not called yet)\n\n");
     return;
   }
   int from[MaxArrayDimensions], to[MaxArrayDimensions], index[MaxArrayDimensions];
@@ -423,18 +423,18 @@ void ArrayShow(FILE* out, const std::string& argument) {
     std::pair<int, int> r = size_t(d) < ranges.size() && ranges[d].first != -2 ? ranges[d]
                                                                                 : std::make_pair(0, array.sizes[d] - 1);
     if (r.second < r.first) {
-      fprintf(out, "  Range end lower than range start.\n\n");
+      Printf(out, "  Range end lower than range start.\n\n");
       return;
     }
     if (r.first < 0 || r.second >= array.sizes[d]) {
-      fprintf(out, "  Array index out of bounds.\n\n");
+      Printf(out, "  Array index out of bounds.\n\n");
       return;
     }
     from[d] = index[d] = r.first;
     to[d] = r.second;
   }
   if (bad) {
-    fprintf(out, "  Array index out of bounds.\n\n");
+    Printf(out, "  Array index out of bounds.\n\n");
     return;
   }
   // Index texts first: every line is padded to the longest one.
@@ -459,9 +459,9 @@ void ArrayShow(FILE* out, const std::string& argument) {
     if (d < 0) break;
   }
   int32_t size = ElementSize(e.type, e.structure, e.fixedLength);
-  fprintf(out, "[Debugger Array Display]\n");
+  Printf(out, "[Debugger Array Display]\n");
   for (size_t i = 0; i < texts.size(); ++i) {
-    fprintf(out, "  %s%s(%s)%*s", e.type & TypePointerFlag ? "*" : "", ShownName(e.name), texts[i].c_str(),
+    Printf(out, "  %s%s(%s)%*s", e.type & TypePointerFlag ? "*" : "", ShownName(e.name), texts[i].c_str(),
             int(longest + 1 - texts[i].size()), "");
     std::string path = std::string(ShownName(e.name)) + "(" + texts[i] + ")";
     ElementValue(out, e, path, static_cast<const char*>(array.elements) + offsets[i] * size);
@@ -474,7 +474,7 @@ void ListShow(FILE* out, const std::string& argument) {
   std::string name = SplitRanges(argument, ranges, bad);
   Collection c = FindCollection(ProcedureLists, name);
   if (!c.entry) {
-    fprintf(out, "  LinkedList not found: %s\n\n", name.c_str());
+    Printf(out, "  LinkedList not found: %s\n\n", name.c_str());
     return;
   }
   ListRecord list = {};
@@ -498,17 +498,17 @@ void ListShow(FILE* out, const std::string& argument) {
     else if (to >= list.count) failure = "Requested index is too high.";
   }
   if (failure) {
-    fprintf(out, "  %s\n\n", failure);
+    Printf(out, "  %s\n\n", failure);
     return;
   }
   const SymbolEntry& e = *c.entry;
   int width = int(std::to_string(to).size());
-  fprintf(out, "[Debugger LinkedList Display]\n");
+  Printf(out, "[Debugger LinkedList Display]\n");
   int position = 0;
   for (ListElement* element = list.first; element && position <= to; ++position) {
     if (!Readable(element, sizeof(ListElement))) break;
     if (position >= from) {
-      fprintf(out, "  %*d: %s%s()", width, position, e.type & TypePointerFlag ? "*" : "", ShownName(e.name));
+      Printf(out, "  %*d: %s%s()", width, position, e.type & TypePointerFlag ? "*" : "", ShownName(e.name));
       std::string path = std::string(ShownName(e.name)) + "()";
       ElementValue(out, e, path, static_cast<const char*>(ListElementData(element)));
     }

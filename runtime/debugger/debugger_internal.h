@@ -81,6 +81,18 @@ DWORD MainThread();
 
 // True while another thread runs the program's end code (modes.cpp).
 bool ProgramEndingElsewhere();
+// For a thread that waits for a stop to end (held in the line hook, or the
+// stopped thread itself) once another thread ends the program: it runs no
+// further program code and only serves the messages sent to its windows,
+// until the process ends.  Never returns.
+[[noreturn]] void ParkWhileProgramEnds();
+
+// The stop lock without waiting: false while another thread holds it.
+bool TryEnterStop();
+
+// True once the front-end's kill mutex was released (the link's watcher
+// runs the end code): the end then stops nowhere.
+bool KillRequested();
 
 }  // namespace debugger
 

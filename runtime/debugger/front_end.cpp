@@ -36,6 +36,7 @@ ConsoleLoopFunction volatile g_consoleLoop = nullptr;
 
 void EnterStop() { EnterCriticalSection(&TheStopLock().section); }
 void LeaveStop() { LeaveCriticalSection(&TheStopLock().section); }
+bool TryEnterStop() { return TryEnterCriticalSection(&TheStopLock().section) != 0; }
 
 FILE* ConsoleInput() { return g_input ? g_input : stdin; }
 FILE* ConsoleOut() { return g_output ? g_output : stdout; }

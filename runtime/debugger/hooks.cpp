@@ -132,7 +132,7 @@ void DebuggerStart(void* stackPointer) {
 void DebuggerEnd() {
   if (InterlockedExchange(&g_started, 0) == 0) return;
   DebuggerRecord* record = CurrentDebuggerRecord();
-  if (CallOnEnd() && record->state == StateRunning) {
+  if (CallOnEnd() && record->state == StateRunning && !KillRequested()) {
     record->state = StateProgramEnd;
     StopHere(record, record->line, nullptr);
   }
@@ -148,7 +148,10 @@ int DebuggerLine(int32_t line, void* registers) {
   LONG stopped = stoppedThread;
   if (stopped && DWORD(stopped) != GetCurrentThreadId()) {
     int slot = MarkWaiting(record);
-    while (stoppedThread && DWORD(stoppedThread) != GetCurrentThreadId()) Sleep(10);
+    while (stoppedThread && DWORD(stoppedThread) != GetCurrentThreadId()) {
+      if (ProgramEndingElsewhere()) ParkWhileProgramEnds();
+      Sleep(10);
+    }
     ClearWaiting(record, slot);
   }
   int32_t previous = record->line;

@@ -86,9 +86,27 @@ void DebugOutput(int kind, const void* value) {
   }
 }
 
+// The stop lock for the end; false when another thread holds the program
+// stopped: that thread waits for this end (it parks once the end code runs
+// elsewhere) and keeps the lock.
+bool TakeStopForEnd() {
+  for (;;) {
+    if (debugger::TryEnterStop()) return true;
+    LONG holder = debugger::stoppedThread;
+    if (holder && DWORD(holder) != GetCurrentThreadId()) return false;
+    Sleep(1);
+  }
+}
+
 void End() {
+  if (!TakeStopForEnd()) {
+    // Ended from outside a stop (the kill mutex): what is still queued is
+    // of no use to a front-end that asked for the end.
+    SetDebuggerListListener(nullptr);
+    Close();
+    return;
+  }
   CheckWatchList(false);
-  debugger::EnterStop();
   LONG previous = InterlockedExchange(&debugger::stoppedThread, LONG(GetCurrentThreadId()));
   Incoming message;
   while (TakeMessage(message)) Dispatch(message);
@@ -116,6 +134,8 @@ StopContext& CurrentStop() {
 void WaitWhileStopped(DebuggerRecord* record) {
   Incoming message;
   while (record->state != StateRunning) {
+    // The kill watcher ends the program meanwhile: this stop never ends.
+    if (debugger::ProgramEndingElsewhere()) debugger::ParkWhileProgramEnds();
     if (TakeMessage(message)) Dispatch(message);
     else Sleep(1);
   }
@@ -145,6 +165,7 @@ void LinkWaitForRun() {
   record->state = StateCallDebugger;
   link::Incoming message;
   while (record->state != StateRunning) {
+    if (ProgramEndingElsewhere()) ParkWhileProgramEnds();
     if (link::TakeMessage(message)) link::Dispatch(message);
     else Sleep(5);
   }

@@ -186,13 +186,31 @@ DWORD WINAPI ReaderThread(void*) {
   return 0;
 }
 
+volatile LONG g_killed = 0;
+
+// The last resort of a kill: an end code that cannot finish (a lock that a
+// stopped thread holds, a window whose thread never answers) does not keep
+// the program alive; the front-end was promised its end at once.
+constexpr DWORD KillDeadline = 800;   // ms
+
+DWORD WINAPI KillDeadlineThread(void*) {
+  Sleep(KillDeadline);
+  TerminateProcess(GetCurrentProcess(), 1);
+  return 0;
+}
+
 DWORD WINAPI KillWatcher(void*) {
   HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, g_killMutexName);
   if (!mutex) return 0;
   HANDLE waits[2] = {mutex, g_stopEvent};
   DWORD result = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
   if (result == WAIT_OBJECT_0) {
-    // The front-end released its mutex: end the program now.
+    // The front-end released its mutex: end the program now, stopped or
+    // not.  A stopped thread parks when it sees the
+    // end code running here; the threads held in the line hook as well.
+    InterlockedExchange(&g_killed, 1);
+    HANDLE deadline = CreateThread(nullptr, 0, KillDeadlineThread, nullptr, 0, nullptr);
+    if (deadline) CloseHandle(deadline);
     RunEndCode();
     ExitProcess(1);
   }
@@ -381,4 +399,7 @@ uint32_t Crc32(const void* data, size_t size) {
 }
 
 }  // namespace link
+
+bool debugger::KillRequested() { return link::g_killed != 0; }
+
 }  // namespace kx

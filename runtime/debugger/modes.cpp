@@ -48,6 +48,17 @@ bool ProgramEndingElsewhere() {
   return g_endCodeRun && DWORD(g_endingThread) != GetCurrentThreadId();
 }
 
+void ParkWhileProgramEnds() {
+  // Messages other threads send to this thread's windows are still served:
+  // the end destroys the windows, and a window of another thread is
+  // destroyed by a message to its own thread.
+  for (;;) {
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+  }
+}
+
 }  // namespace debugger
 
 void ExitProgram(int code) {

@@ -18,6 +18,9 @@
 //   when the procedure is left (any way out of its scope).
 // - ArgumentLocals<&F>: the rows of F's variable table (symbols[0] of its
 //   ProcedureEntry) for its arguments, ended by a row of type SymbolTableEnd.
+// - ConstantRow(name, value): the row of the program's table of constants
+//   for a named C++ constant; its type (integer, float, string) follows the
+//   C++ type.
 #pragma once
 
 #include <array>
@@ -81,6 +84,20 @@ StructureField Field(const char* name, size_t offset) {
   using Element = std::remove_all_extents_t<T>;
   int32_t count = std::is_array_v<T> ? int32_t(sizeof(T) / sizeof(Element)) : 0;
   return {TypeCode<Element>, name, int32_t(offset), StructureOf<Element>(), count, 0};
+}
+
+// ---- constants -------------------------------------------------------------------
+
+template <class T>
+constexpr ConstantSymbol ConstantRow(const char* name, T value) {
+  if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) {
+    return {name, ConstantInteger, int64_t(value), 0.0, nullptr};
+  } else if constexpr (std::is_floating_point_v<T>) {
+    return {name, ConstantFloat, 0, double(value), nullptr};
+  } else {
+    static_assert(std::is_convertible_v<T, const char*>, "a constant is a number or a text");
+    return {name, ConstantString, 0, 0.0, value};
+  }
 }
 
 // ---- procedures -----------------------------------------------------------------------

@@ -42,6 +42,13 @@ command() {
   done
   fail "no prompt after: $1"
 }
+# answer COMMAND LINE: the command's first output line is LINE.
+answer() {
+  command "$1"
+  local got
+  got="$(screen | grep -A1 -xF -- "DEBUGGER:: $1" | tail -1)"
+  [ "$got" = "$2" ] || fail "$1 gave \"$got\", not \"$2\""
+}
 window_up() { xdotool search --name "Velmora v 1.0 Release" >/dev/null 2>&1; }
 
 for _ in $(seq 300); do window_up && break; sleep 0.1; done
@@ -59,6 +66,19 @@ command "debug Connect\\port"
 expect "[Debugger]  21"
 command "variables"
 expect "[Debugger Variable Dump]"
+# The program's constants: the gadget numbers it uses itself.
+answer "debug #ListIcon_0" "[Debugger]  1"
+answer "debug #ListIcon_0+1" "[Debugger]  2"
+answer "debug #listicon_1 * 100 + #CodeWindow" "[Debugger]  1442"
+answer "debug #KeinName" "  Error: Constant not found: '#KeinName'."
+# Umlauts typed at the prompt are the program's umlauts, and its texts show
+# with theirs.
+answer 'debug Asc("ü")' "[Debugger]  252"
+answer "debug 'é'" "[Debugger]  233"
+answer 'debug Len("Größe")' "[Debugger]  5"
+answer 'debug "Größe" + "ß"' "[Debugger]  Größeß"
+answer "debug Namen\\Text_Auswahlfenster" \
+  "[Debugger]  Bitte wählen sie eine Datei oder ein Verzeichnis aus, das hochgeladen werden soll."
 type_line "run"
 sleep 1
 window_up || fail "the main window is gone after run"

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -274,6 +275,34 @@ TEST(Link, TheKillMutexEndsTheProgram) {
   Session s = Debug("", "loop", "run\nsleep 300\nkill\n");
   EXPECT_EQ(s.exitCode, 1) << s.output;
   EXPECT_TRUE(s.Has("[exit] 1\n")) << s.output;
+}
+
+// However the program is held (a stop, a report of this or another thread,
+// the stop at its end), the kill ends it with code 1 within a second.
+TEST(Link, TheKillMutexEndsAStoppedProgramAtOnce) {
+  struct Case {
+    const char* held;
+    const char* options;
+    const char* scenario;
+    const char* commands;
+    const char* stopped;
+  };
+  const Case cases[] = {
+      {"at a breakpoint", "", "loop", "break add 13\nrun\nwait\nkill\n", "[stop] state 7 at probe.kx:13\n"},
+      {"by a stop request", "", "loop", "run\nstop\nwait\nkill\n", "[stop] state 8 at probe.kx:"},
+      {"in a report", "", "error", "run\nwait\nkill\n", "[error] state 2 at probe.kx:8: "},
+      {"in a fatal report", "", "fatal", "run\nwait\nkill\n", "[error] state 6 at probe.kx:8: "},
+      {"in another thread's report", "", "workerreport", "run\nwait\nkill\n", "The specified Thread does not exists."},
+      {"at its end", "-e", "", "run\nwait\nkill\n", "[stop] state 5 at probe.kx:9\n"},
+  };
+  for (const Case& c : cases) {
+    Session s = Debug(c.options, c.scenario, c.commands);
+    EXPECT_EQ(s.exitCode, 1) << c.held << "\n" << s.output;
+    EXPECT_TRUE(s.Has(c.stopped)) << c.held << "\n" << s.output;
+    size_t at = s.At("[kill] ended after ");
+    ASSERT_NE(at, std::string::npos) << c.held << "\n" << s.output;
+    EXPECT_LT(atoi(s.output.c_str() + at + 19), 1000) << c.held << "\n" << s.output;
+  }
 }
 
 TEST(Link, AFrontEndThatDiesEndsTheProgram) {

@@ -2,7 +2,8 @@
 // link tests: its own symbol tables, line hooks before every line,
 // procedure hooks and debug output.  The first argument picks what it does
 // besides its usual lines: "error", "fatal", "warning", "lists", "loop",
-// "env", "bench", "errors2".  KX_PROBE_INSTALL names the install path (the
+// "env", "bench", "errors2", "workerreport" (a thread reports while the
+// main thread loops as in "loop").  KX_PROBE_INSTALL names the install path (the
 // console's settings file lies under it).
 //
 // probe.kx (file 0)                       inc.kx (file 1)
@@ -145,6 +146,11 @@ int32_t Worker(int32_t) {
   for (;;) Sleep(50);
 }
 
+int32_t ReportingWorker(int32_t) {
+  kx::ReportLibraryError(&kx::ThreadLibrary, "InvalidThread");
+  for (;;) Sleep(50);
+}
+
 void Scenario() {
   if (g_scenario == "error") {
     kx::ReportLibraryError(&kx::ThreadLibrary, "InvalidThread");
@@ -167,6 +173,8 @@ void Scenario() {
     snprintf(text, sizeof text, "DebuggerLine with the link on: %.1f ns per line",
              double(end.QuadPart - start.QuadPart) * 1e9 / double(frequency.QuadPart) / Rounds);
     kx::Debug(text);
+  } else if (g_scenario == "workerreport") {
+    kx::StartThread(ReportingWorker, 0);
   } else if (g_scenario == "lists") {
     kx::StartThread(Worker, 0);
     kx::NewFile(7, "probe-list.txt");
@@ -203,7 +211,7 @@ int Program() {
   kx::Debug(int64_t(1) << 40);
   kx::Debug(0.25f);
   kx::Debug(Wert);
-  if (g_scenario == "loop") {
+  if (g_scenario == "loop" || g_scenario == "workerreport") {
     for (;;) {
       if (At(0, 13)) return 1;
       Sleep(10);
