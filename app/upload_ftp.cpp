@@ -11,6 +11,7 @@
 
 #include "app/debugger.h"
 #include "app/fenster.h"
+#include "app/gadgets.h"
 #include "app/globals.h"
 #include "app/layout.h"
 #include "app/pipelines.h"
@@ -20,6 +21,7 @@
 #include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
 #include "runtime/files/directory.h"
+#include "runtime/gui/gadget.h"
 #include "runtime/gui/requester.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/http.h"
@@ -198,6 +200,12 @@ int32_t Upload(int32_t wert) {
   Z_ if (!Datei_Senden(kx::Text() << Tempdir << "Anz.txt", "Anz.txt")) return Upload_Misslungen();
   Z_ if (Angehalten()) return 0;
   Z_ Upload_Status = 5;
+  // The bar tells the truth when the code window opens: the progress thread
+  // ends its pass first (it could still write an older share), then the
+  // whole transfer shows as sent.
+  Z_ for (int32_t runde = 0; runde < 300 && kx::ThreadRunning(v_Aktualisierer_Upload); ++runde) Delay(10);
+  Z_ kx::SetGadgetState(ProgressBar_Upload, 100);
+  Z_ kx::SetGadgetText(Text_12, "100%");
   Z_ kx::StartThread(CodeFenster, 77);
   Z_ Cleaner("Upload fertig");
   Z_ return 0;

@@ -5,6 +5,8 @@
 # accepts connections, and runs until it is stopped (TERM/INT), which stops
 # nginx and removes its generated configuration, logs and temp folders.
 # Folder listings are on (autoindex), as on the transfer server's web side.
+# VELMORA_WEB_RATE limits what nginx sends per connection ("2m"; unlimited
+# unless set), for tests that need a download still running.
 set -euo pipefail
 
 if [ $# -lt 2 ]; then
@@ -76,6 +78,7 @@ http {
     server_name localhost;
     root $root;
     autoindex on;
+    limit_rate ${VELMORA_WEB_RATE:-0};
   }
 }
 EOF
