@@ -24,10 +24,14 @@ void Upload_Starten(int32_t callbackVorDatei) {
   PROZEDUR(Upload_Starten, callbackVorDatei);
   // One upload at a time: a second send while the row's upload runs would
   // share its globals, its parts and its resume record.
-  Z_ if (kx::ThreadRunning(UploadThread) || kx::ThreadRunning(PackerDateiThread) ||
-         kx::ThreadRunning(PackerOrdnerThread) || kx::ThreadRunning(VorbereitenThread)) {
-    Z_ return;
-  }
+  // An upload that just gave up (its message answered) is given a moment
+  // to end.
+  Z_ auto laeuft = [] {
+    return kx::ThreadRunning(UploadThread) || kx::ThreadRunning(PackerDateiThread) ||
+           kx::ThreadRunning(PackerOrdnerThread) || kx::ThreadRunning(VorbereitenThread);
+  };
+  Z_ for (int32_t runde = 0; runde < 50 && laeuft(); ++runde) Delay(10);
+  Z_ if (laeuft()) return;
   Z_ Upload_Zuruecksetzen();
   // The resume record belongs to the row in the list (deleting the row
   // deletes it): an upload of it that stopped half-way goes on after the
