@@ -80,9 +80,13 @@ class VelmoraProzess {
   // The thread library's count of threads it terminated, read from the
   // running program (-1 when it can't be read).
   long Terminierte_Threads() const {
-    static const uint32_t rva =
-        SymbolRva(kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe"),
-                  "_ZN2kx12_GLOBAL__N_114g_terminationsE");
+    // 32-bit symbols carry one more leading underscore.
+    static const uint32_t rva = [] {
+      const std::string datei =
+          kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe");
+      const uint32_t gefunden = SymbolRva(datei, "_ZN2kx12_GLOBAL__N_114g_terminationsE");
+      return gefunden ? gefunden : SymbolRva(datei, "__ZN2kx12_GLOBAL__N_114g_terminationsE");
+    }();
     return ProzessVariable(prozess_.hProcess, prozess_.dwProcessId, rva);
   }
   // Whether the main window answers a message within a second.
