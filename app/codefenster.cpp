@@ -25,12 +25,14 @@ int32_t CodeFenster(int32_t wert) {
     Z_ int32_t ereignis = 0;
     Z_ do {
       Z_ ereignis = kx::WaitWindowEvent(1);
-      Z_ if (ereignis == Ereignis_Gadget && kx::EventGadget() == Code_Beenden_Button) {
+      // The program's end closes the window with the thread that owns it.
+      Z_ if (Angehalten() || (ereignis == Ereignis_Gadget && kx::EventGadget() == Code_Beenden_Button)) {
         Z_ kx::CloseWindow(CodeWindow);
         Z_ break;
       }
     } while (ereignis != Ereignis_Schliessen);
   }
+  Z_ if (Angehalten()) return 0;
   Z_ kx::ClearGadgetItems(ListIcon_0);
   Z_ Cleaner("Upload fertig");
   Z_ return 0;

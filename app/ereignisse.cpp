@@ -95,10 +95,8 @@ void Beenden_Fragen() {
   PROZEDUR(Beenden_Fragen);
   Z_ Beenden = kx::MessageRequester("Wirklich Beenden", "Möchtest du das programm wirklich beenden?",
                                     Frage_JaNein);
-  Z_ if (Beenden == Antwort_Ja) {
-    Z_ if (kx::ThreadRunning(UploadThread)) kx::StopThread(UploadThread);
-    Z_ Programmende();
-  }
+  // The end stops the upload with every other thread (Programmende).
+  Z_ if (Beenden == Antwort_Ja) Programmende();
 }
 
 void Ereignisschleife() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "app/anhalten.h"
 #include "app/download.h"
 #include "app/upload.h"
 

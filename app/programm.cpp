@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "app/anhalten.h"
 #include "app/debugger.h"
 #include "app/fenster.h"
 #include "app/gadgets.h"
@@ -16,6 +17,8 @@
 #include "app/symbole.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/core/threads.h"
+#include "runtime/debugger/end_code.h"
+#include "runtime/debugger/hooks.h"
 #include "runtime/gui/image.h"
 #include "runtime/gui/window.h"
 #include "runtime/network/network.h"
@@ -27,12 +30,19 @@ namespace {
 
 HANDLE Hauptheap = nullptr;
 
-// The end code the runtime runs before a fatal exit: libraries, then the heap.
+// The end code the runtime runs before the process ends: libraries, then the
+// heap.
 void Endcode() {
   kx::RuntimeEnd();
   if (Hauptheap) HeapDestroy(Hauptheap);
   Hauptheap = nullptr;
 }
+
+// The end while a thread of the program did not stop in time: its objects
+// (files, the FTP connection, gadgets) and the heaps stay as they are, so
+// that it never runs into a released one before the process is gone; only
+// the debugger link is closed.
+void Endcode_Ohne_Freigabe() { kx::DebuggerEnd(); }
 
 }  // namespace
 
@@ -78,6 +88,13 @@ bool Programmende_Angefordert() { return g_endeAngefordert; }
 
 void Programmende() {
   PROZEDUR(Programmende);
+  // The threads first: asked to stop and waited for, while the window goes
+  // on answering them.  Then the upload's connection, then the libraries.
+  Z_ if (Alle_Threads_Anhalten()) {
+    Z_ Ftp_Schliessen();
+  } else {
+    Z_ kx::SetEndCode(Endcode_Ohne_Freigabe);
+  }
   Z_ kx::DebuggerLine(-1);
   Z_ kx::ExitProgram(0);
 }
@@ -85,8 +102,9 @@ void Programmende() {
 int Programm() {
   Hauptheap = HeapCreate(0, 4096, 0);
   kx::SetDebugSymbols(Symboltabellen());
-  kx::SetEndCode(Endcode);
   kx::RuntimeStart();
+  // After the start, which installs the libraries' release as the end code.
+  kx::SetEndCode(Endcode);
   Programmstart();
   Programmende();
 }

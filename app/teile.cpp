@@ -10,6 +10,7 @@
 #include "runtime/core/kxstring.h"
 #include "runtime/core/memory.h"
 #include "runtime/core/strings.h"
+#include "runtime/core/threads.h"
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 
@@ -52,6 +53,11 @@ int32_t Archiv_Aufteilen() {
   Z_ if (kx::OpenFileForReading(Archiv, Upload_Pack_Pfad)) {
     Z_ ergebnis = 1;
     Z_ for (int64_t x = 1; x <= anzahl; ++x) {
+      // A cancelled upload or the program's end stops the cutting.
+      Z_ if (kx::ThreadStopRequested()) {
+        Z_ ergebnis = 0;
+        Z_ break;
+      }
       Z_ int32_t GeleseneBytes = kx::ReadFileBlock(Archiv, puffer, groesse);
       // Creating part x under number 2 closes part x - 1.
       Z_ if (!kx::NewFile(Teil, kx::Text() << Ordner.TempSplitOrdnerPfad << x << TeilEndung)) {

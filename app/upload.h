@@ -9,6 +9,11 @@
 
 namespace velmora {
 
+// Vorbereiten: 100 once the archive is split completely, Vorbereiten_Fehler
+// when packing or splitting failed (the upload then ends without sending).
+constexpr int32_t Vorbereiten_Fertig = 100;
+constexpr int32_t Vorbereiten_Fehler = -1;
+
 // Auswahl_Zuletzt: the option of the selection window confirmed last.
 constexpr int32_t Auswahl_Datei = 1;
 constexpr int32_t Auswahl_Ordner = 2;
@@ -23,6 +28,9 @@ int32_t Pack_Ordner(int32_t wert);
 void PackCallback(const char* datei, float fortschritt);
 // Files directly in the folder (not below it).
 int32_t Dateienzahl(const char* ordner);
+// Files with bytes that a folder path with pattern ("C:\x\*.*") names, as
+// the packer finds them; -1 when the folder can't be listed.
+int32_t Dateien_Mit_Inhalt(const char* muster);
 
 // ---- splitting (upload_vorbereiten.cpp) ------------------------------------------
 
@@ -35,9 +43,11 @@ int32_t DateiVorbereiten(int32_t wert);
 int32_t Upload(int32_t wert);
 // The first free transfer folder: the smallest number the web side does not
 // know and whose folder the FTP server did make.  0 when no folder could be
-// made in Code_Versuche tries.
+// made in Code_Versuche tries or the FTP server stopped answering;
+// Code_Keine_Antwort when the web side gave no answer.
 int64_t Code_Suchen();
 constexpr int32_t Code_Versuche = 1000;
+constexpr int64_t Code_Keine_Antwort = -1;
 // Stores one local file under the remote name in the current FTP folder,
 // with up to Sende_Versuche tries; nonzero when stored.
 int32_t Datei_Senden(const char* lokal, const char* entfernt);
@@ -62,7 +72,16 @@ void Upload_Zuruecksetzen();
 // resume record names, or ends at once.
 int32_t Downloadfortsetzer(int32_t wert);
 
-// Pause of a polling loop, in milliseconds.
+// Pause of a polling loop, in milliseconds.  It ends early when the calling
+// thread is asked to stop (a cancel, the program's end), so every loop that
+// pauses asks Angehalten() as well.
 void Delay(int32_t millisekunden);
+// True once the calling thread is asked to stop.
+bool Angehalten();
+
+// The end of a preparation that failed: Vorbereiten = Vorbereiten_Fehler,
+// so the waiting upload ends without sending, and the message titled
+// "Fehler" with the text and the path on a second line.  Returns 0.
+int32_t Vorbereitung_Misslungen(const char* text, const char* pfad);
 
 }  // namespace velmora

@@ -14,6 +14,7 @@
 #include "runtime/core/threads.h"
 #include "runtime/files/directory.h"
 #include "runtime/gui/gadget.h"
+#include "runtime/gui/requester.h"
 
 namespace velmora {
 
@@ -21,7 +22,31 @@ namespace {
 constexpr int32_t MitUnterordnern = 1;
 }  // namespace
 
-void Delay(int32_t millisekunden) { Sleep(DWORD(millisekunden)); }
+// In slices, so that a stop request ends the pause within a slice.
+void Delay(int32_t millisekunden) {
+  constexpr DWORD Scheibe = 20;
+  const DWORD anfang = GetTickCount();
+  for (;;) {
+    if (Angehalten()) return;
+    const DWORD vergangen = GetTickCount() - anfang;
+    if (millisekunden <= 0 || vergangen >= DWORD(millisekunden)) {
+      if (millisekunden <= 0) Sleep(0);
+      return;
+    }
+    const DWORD rest = DWORD(millisekunden) - vergangen;
+    Sleep(rest < Scheibe ? rest : Scheibe);
+  }
+}
+
+bool Angehalten() { return kx::ThreadStopRequested() != 0; }
+
+int32_t Vorbereitung_Misslungen(const char* text, const char* pfad) {
+  PROZEDUR(Vorbereitung_Misslungen, text, pfad);
+  Z_ kx::StringScope scope;
+  Z_ Vorbereiten = Vorbereiten_Fehler;
+  Z_ kx::MessageRequester("Fehler", kx::Text() << text << "\n" << pfad, 0);
+  Z_ return 0;
+}
 
 void Upload_Zuruecksetzen() {
   PROZEDUR(Upload_Zuruecksetzen);
@@ -75,8 +100,10 @@ int32_t Downloadfortsetzer(int32_t wert) {
   Z_ int32_t spalte = kx::StartThread(Rechner_Hauptfenster_Spalte, 0);
   Z_ Delay(100);
   Z_ for (int32_t runde = 0; runde < 100 && (kx::ThreadRunning(spalte) || !kx::IsGadget(ListIcon_0)); ++runde) {
+    Z_ if (Angehalten()) return 0;
     Z_ Delay(100);
   }
+  Z_ if (Angehalten()) return 0;
   Z_ kx::AddGadgetItem(ListIcon_0, 0, kx::Text() << Spalte_Name << "\n\n\n\n" << Spalte_Datei_Size << "\n");
   Z_ kx::DisableGadget(ButtonImage_1, 1);
   Z_ kx::SetGadgetText(Text_26, "");

@@ -21,7 +21,8 @@ namespace {
 constexpr int32_t Spalte_Gesendet = 2;
 constexpr int32_t Spalte_Geschwindigkeit = 3;
 
-bool Upload_Laeuft() { return kx::ThreadRunning(UploadThread) != 0; }
+// False as well once this thread is asked to stop.
+bool Upload_Laeuft() { return !Angehalten() && kx::ThreadRunning(UploadThread) != 0; }
 
 // The text without its last `weg` characters ("" when it has no more).
 char* Ohne_Ende(const char* text, int32_t weg, int32_t mark) {

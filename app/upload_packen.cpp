@@ -2,12 +2,14 @@
 // into one archive (MyZIP); the packer's callback fills the first half of the
 // preparation bar.  When packing is done the splitter takes over.
 #include <cmath>
+#include <string>
 
 #include "app/debugger.h"
 #include "app/gadgets.h"
 #include "app/globals.h"
 #include "app/upload.h"
 #include "runtime/core/kxstring.h"
+#include "runtime/core/objects.h"
 #include "runtime/core/threads.h"
 #include "runtime/files/directory.h"
 #include "runtime/files/pack.h"
@@ -25,10 +27,19 @@ constexpr intptr_t Zaehlordner = 0;  // directory object of Dateienzahl
 int32_t Pack_Datei(int32_t wert) {
   PROZEDUR(Pack_Datei, wert);
   Z_ kx::ThreadStringStart();
+  Z_ kx::StringScope scope;
   Z_ kx::SetGadgetState(ProgressBar_Vorbereiten, 1);
   Z_ kx::Assign(Upload_Pack_Pfad, MyZIP);
   Z_ kx::RemoveFile(kx::Text() << Tempdir << "Velmora.zip");
-  Z_ kx::PackFile(MyZIP, Upload_Datei_Pfad, GanzerPfad);
+  Z_ int32_t gepackt = kx::PackFile(MyZIP, Upload_Datei_Pfad, GanzerPfad);
+  // A cancelled upload ends here, without a word and without its parts.
+  Z_ if (Angehalten()) return 0;
+  // An empty file is stored without data, which the packer does not count
+  // as stored: the archive with its entry is all there is to check.
+  Z_ bool leer = gepackt == 0 && kx::FileSize(Upload_Datei_Pfad) == 0 && kx::FileSize(MyZIP) > 0;
+  Z_ if (gepackt != 1 && !leer) {
+    Z_ return Vorbereitung_Misslungen("Die Datei konnte nicht gepackt werden.", Upload_Datei_Pfad);
+  }
   Z_ VorbereitenThread = kx::StartThread(DateiVorbereiten, 44);
   Z_ return 0;
 }
@@ -39,11 +50,39 @@ int32_t Pack_Ordner(int32_t wert) {
   // An archive left by an earlier upload of this run would be extended, and
   // its files sent along: start from none.
   Z_ kx::RemoveFile(kx::Text() << Tempdir << "Velmora.zip");
-  Z_ kx::PackFolder(MyZIP, kx::Text() << Upload_Ordner_Pfad << "*.*", NurDateiname, NurDieserOrdner);
+  Z_ int32_t gepackt = kx::PackFolder(MyZIP, kx::Text() << Upload_Ordner_Pfad << "*.*", NurDateiname, NurDieserOrdner);
+  Z_ if (Angehalten()) return 0;
+  // Every file of the folder that has bytes must be in the archive: one the
+  // packer could not read (locked, gone meanwhile) is a failure, not a
+  // transfer that silently lacks it.
+  Z_ int32_t erwartet = Dateien_Mit_Inhalt(kx::Text() << Upload_Ordner_Pfad << "*.*");
+  Z_ if (erwartet < 0 || gepackt < erwartet || kx::FileSize(MyZIP) < 0) {
+    Z_ return Vorbereitung_Misslungen("Der Ordner konnte nicht gepackt werden.", Upload_Ordner_Pfad);
+  }
   Z_ kx::SetGadgetState(ProgressBar_Vorbereiten, 1);
   Z_ kx::Assign(Upload_Pack_Pfad, MyZIP);
   Z_ VorbereitenThread = kx::StartThread(DateiVorbereiten, 44);
   Z_ return 0;
+}
+
+int32_t Dateien_Mit_Inhalt(const char* muster) {
+  PROZEDUR(Dateien_Mit_Inhalt, muster);
+  Z_ kx::StringScope scope;
+  // Folder and pattern split as the packer splits them; kept outside the
+  // string buffer, which may move while the listing is read.
+  Z_ const std::string ordner = kx::GetPathPart(muster, kx::Here);
+  Z_ const std::string teil = kx::GetFilePart(muster, kx::Here);
+  Z_ intptr_t liste = kx::ExamineDirectory(kx::DynamicNumber, ordner.c_str(), teil.c_str());
+  Z_ if (!liste) return -1;
+  Z_ int32_t anzahl = 0;
+  Z_ while (kx::NextDirectoryEntry(liste)) {
+    Z_ if (kx::DirectoryEntryType(liste) != kx::EntryFile) continue;
+    Z_ kx::Text pfad;
+    Z_ pfad << ordner.c_str() << kx::DirectoryEntryName(liste, kx::Here);
+    Z_ if (kx::FileSize(pfad) > 0) ++anzahl;
+  }
+  Z_ kx::FinishDirectory(liste);
+  Z_ return anzahl;
 }
 
 int32_t Dateienzahl(const char* ordner) {

@@ -19,10 +19,11 @@ int32_t DateiVorbereiten(int32_t wert) {
   Z_ Rechner_Hauptfenster_Spalte(0);
   Z_ kx::SetGadgetItemText(ListIcon_0, 0, Spalte_Datei_Size, 1);
   // Sets Splitt_Dateien_Anzahl, counts Aktuelle_Splitt_Datei and sets
-  // Vorbereiten = 100 only when every part was written.
-  Z_ if (!Privat_Versiegeln()) return 0;  // a private upload splits the sealed archive
-  Z_ Archiv_Aufteilen();
-  Z_ return 0;
+  // Vorbereiten = 100 only when every part was written; otherwise the
+  // waiting upload is told to end.  A private upload splits the sealed
+  // archive (sealing writes a file as large as the archive).
+  Z_ if ((Privat_Versiegeln() && Archiv_Aufteilen()) || Angehalten()) return 0;
+  Z_ return Vorbereitung_Misslungen("Die Teile konnten nicht geschrieben werden.", Ordner.TempSplitOrdnerPfad);
 }
 
 }  // namespace velmora

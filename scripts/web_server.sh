@@ -7,6 +7,8 @@
 # Folder listings are on (autoindex), as on the transfer server's web side.
 # WEB_SERVER_ACCESS_LOG, when set, names the access log (a test reads which
 # files were fetched); otherwise it lives and goes with the configuration.
+# VELMORA_WEB_RATE limits what nginx sends per connection ("2m"; unlimited
+# unless set), for tests that need a download still running.
 set -euo pipefail
 
 if [ $# -lt 2 ]; then
@@ -78,6 +80,7 @@ http {
     server_name localhost;
     root $root;
     autoindex on;
+    limit_rate ${VELMORA_WEB_RATE:-0};
   }
 }
 EOF

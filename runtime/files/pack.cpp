@@ -7,6 +7,7 @@
 #include "runtime/core/memory.h"
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
+#include "runtime/core/threads.h"
 #include "runtime/files/date.h"
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
@@ -113,16 +114,22 @@ std::string EntryName(const std::string& path, const std::string& base, int nami
 
 // Block loop of one entry: the file's data through zipWriteInFileInZip.
 // Returns the result of the last write (1 = none happened, so that an
-// unreadable source never counts as stored).
+// unreadable source never counts as stored).  A thread asked to stop leaves
+// the loop at the next block, and its entry counts as not stored.
 int PackEntryData(zipFile zip, const std::string& path, int64_t size, void* block) {
   int last = 1;
   intptr_t file = OpenFileForReading(DynamicNumber, path.c_str());
   if (file) {
     int64_t done = 0;
     while (!AtFileEnd(file)) {
+      if (ThreadStopRequested()) {
+        last = 1;
+        break;
+      }
       int32_t got = ReadFileBlock(file, block, BlockSize);
       if (got <= 0) break;  // a read error must not spin
       last = zipWriteInFileInZip(zip, block, static_cast<unsigned>(got));
+      if (last != ZIP_OK) break;  // the archive's disk is full: no use going on
       done += got;
       Progress(path.c_str(), static_cast<double>(done), static_cast<double>(size));
       Sleep(PauseAfterBlock);
@@ -152,7 +159,9 @@ int WriteEntry(zipFile zip, const std::string& path, const std::string& name, in
       FreeTransferBlock(block);
     }
   }
-  zipCloseFileInZip(zip);
+  // Closing writes the entry's last compressed bytes: a failure there (a
+  // full disk) leaves the entry short.
+  if (zipCloseFileInZip(zip) != ZIP_OK) *stored = false;
   return ZIP_OK;
 }
 
@@ -413,7 +422,9 @@ int PackFile(const char* archive, const char* file, int naming) {
   if (!zip) return 0;
   bool stored = false;
   int err = WriteEntry(zip, path, EntryName(path, PathPart(path), naming), date, false, &stored);
-  packer::CloseArchive(zip);
+  // The central directory is written on closing; without it nothing can be
+  // read from the archive.
+  if (packer::CloseArchive(zip) != ZIP_OK) stored = false;
   if (err != ZIP_OK) return err;
   return stored ? 1 : 0;
 }
@@ -431,6 +442,7 @@ int PackFolder(const char* archive, const char* folderWithPattern, int naming, i
   packer::CollectFiles(folderMode, base, pattern);
   int count = 0;
   for (const packer::FileRecord& record : packer::FileList()) {
+    if (ThreadStopRequested()) break;
     int32_t date = record.isDirectory ? 0 : packer::GetFileDate(record.path.c_str());
     if (date == 0 && !record.isDirectory) continue;
     std::string name = EntryName(record.path, base, naming);
@@ -441,7 +453,7 @@ int PackFolder(const char* archive, const char* folderWithPattern, int naming, i
     if (WriteEntry(zip, record.path, name, date, record.isDirectory != 0, &stored) == ZIP_OK && stored) ++count;
   }
   packer::ClearFileList();
-  packer::CloseArchive(zip);
+  if (packer::CloseArchive(zip) != ZIP_OK) return 0;
   return count;
 }
 

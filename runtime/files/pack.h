@@ -7,6 +7,9 @@
 // callback, if set, is called after every block and once with ("", 100.0)
 // after each entry.
 //
+// A thread asked to stop (ThreadStopRequested, runtime/core/threads.h)
+// leaves the block loop at the next block: its entry counts as not stored.
+//
 // The file list used by PackFolder and the callback are shared by the whole
 // program and not locked: one PackFolder at a time.
 #pragma once

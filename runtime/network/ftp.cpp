@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
+#include "runtime/core/strings.h"
+#include "runtime/core/threads.h"
 #include "runtime/debugger/reports.h"
 
 namespace kx {
@@ -24,8 +26,25 @@ constexpr int DataTimeout = 60;       // seconds
 constexpr int CommandSize = 1024;
 constexpr int BlockSize = 4096;
 constexpr int HighestNumber = 9999;
+constexpr int32_t WaitSlice = 100;    // ms between two looks at the stop request
 
 ObjectTable* ftpTable = nullptr;
+
+// The calling thread's last OpenFtp that failed: which number it was for and
+// the reply (or cause) that made it fail.  A failed open leaves no object to
+// ask, so FtpLastReplyCode and FtpLastReply answer from here for it.
+struct FailedOpen {
+  intptr_t number;
+  int32_t code;
+  char text[FtpReplyTextSize];
+};
+thread_local FailedOpen failedOpen = {DynamicNumber, FtpReplyNone, ""};
+
+void KeepFailedOpen(intptr_t number, int32_t code, const char* text) {
+  failedOpen.number = number;
+  failedOpen.code = code;
+  snprintf(failedOpen.text, sizeof failedOpen.text, "%s", text ? text : "");
+}
 
 // ---- checks ----------------------------------------------------------------
 
@@ -50,27 +69,42 @@ void SetProgress(FtpObject* ftp, int32_t value) { __atomic_store_n(&ftp->progres
 // once it has data, waiting at most until the control time-out counted from
 // the reply's start has run out.  A socket that is already readable is read
 // even then.
+//
+// The wait is cut into short slices: a thread asked to stop (a cancelled
+// upload, the program's end) gives up within one, as if the connection were
+// gone.  A read of nothing is the peer closing.
 int ReceiveControl(void* context, char* buffer, int size, int32_t start) {
   FtpObject* ftp = static_cast<FtpObject*>(context);
   uintptr_t s = ConnectionSocket(ftp->control);
   for (;;) {
+    if (ThreadStopRequested()) return -1;
     int timedOut = NetworkTimedOut(start, ftp->timeout);
-    int ready = WaitSocketReadable(s, timedOut ? 0 : 1000);
-    if (ready > 0) return ReceiveData(ftp->control, buffer, size);
-    if (ready < 0 || timedOut) return 0;
+    int ready = WaitSocketReadable(s, timedOut ? 0 : WaitSlice);
+    if (ready > 0) {
+      int got = ReceiveData(ftp->control, buffer, size);
+      return got > 0 ? got : -1;
+    }
+    if (ready < 0) return -1;
+    if (timedOut) return 0;
   }
 }
 
 // One command line "word argument CR LF", sent whole within the control
 // time-out.  An argument holding CR or LF would smuggle in a second command,
 // and one too long for the line would lose its end: both are refused.
+//
+// The command's reply becomes the last one; until it comes there is none,
+// and a command that could not be sent leaves the connection lost.
 int SendCommand(FtpObject* ftp, const char* word, const char* argument) {
+  SetLastReply(&ftp->reply, FtpReplyNone);
   if (!argument) argument = "";
   if (strpbrk(argument, "\r\n")) return 0;
   char line[CommandSize];
   int length = snprintf(line, sizeof line, "%s%s\r\n", word, argument);
   if (length < 0 || length >= static_cast<int>(sizeof line)) return 0;
-  return SendWithTimeout(ConnectionSocket(ftp->control), line, length, ftp->timeout);
+  if (SendWithTimeout(ConnectionSocket(ftp->control), line, length, ftp->timeout)) return 1;
+  SetLastReply(&ftp->reply, FtpReplyLost);
+  return 0;
 }
 
 int Command(FtpObject* ftp, const char* word, const char* argument, const char* codes, char* copy = nullptr,
@@ -110,7 +144,11 @@ int OpenPassiveChannel(FtpObject* ftp, NetworkConnection** data) {
   char host[16];
   FormatAddress(peer, host, sizeof host);
   *data = OpenTcpConnection(host, port);
-  return *data != nullptr && SetSocketNonBlocking(ConnectionSocket(*data));
+  if (!*data) {
+    SetLastReply(&ftp->reply, LastConnectFailure() == NetworkConnectRefused ? FtpReplyRefused : FtpReplyLost);
+    return 0;
+  }
+  return SetSocketNonBlocking(ConnectionSocket(*data));
 }
 
 // Active mode: listens on the address the control connection leaves from,
@@ -149,12 +187,14 @@ NetworkConnection* AcceptActive(FtpObject* ftp) {
 }
 
 // The file in blocks over the data connection; a block that makes no
-// progress for the data time-out fails the transfer.
+// progress for the data time-out fails the transfer, and so does a stop
+// request of the sending thread (checked before every block).
 int SendFile(FtpObject* ftp, HANDLE file, NetworkConnection* data) {
   char block[BlockSize];
   int64_t sent = 0;
   SetProgress(ftp, 0);
   for (;;) {
+    if (ThreadStopRequested()) return 0;
     DWORD got = 0;
     if (!ReadFile(file, block, sizeof block, &got, nullptr)) return 0;
     if (got == 0) return 1;
@@ -215,6 +255,7 @@ intptr_t OpenFtp(intptr_t number, const char* server, const char* user, const ch
 
   ftp->control = OpenTcpConnection(server, port);
   if (!ftp->control) {
+    KeepFailedOpen(number, LastConnectFailure() == NetworkConnectRefused ? FtpReplyRefused : FtpReplyLost, "");
     FreeObject(ftpTable, self);
     return 0;
   }
@@ -223,17 +264,23 @@ intptr_t OpenFtp(intptr_t number, const char* server, const char* user, const ch
   ftp->dataTimeout = DataTimeout;
   SetProgress(ftp, 0);
   if (!StartReplyReader(&ftp->reply, ReceiveControl, ftp)) {
+    KeepFailedOpen(number, FtpReplyNone, "");
     ReleaseFtp(self);
     return 0;
   }
 
-  SkipReply(&ftp->reply);  // the greeting
+  // The greeting: a server that says it is not ready (421), or says nothing,
+  // is not logged in to.
+  SkipReply(&ftp->reply);
+  int ready = ftp->reply.lastCode >= 100 && ftp->reply.lastCode < 400;
   // A server that lets the user in without a password (230 to USER) is
   // refused along with every other unexpected answer.
-  if (!Command(ftp, "USER ", user, "331") || !Command(ftp, "PASS ", password, "230")) {
+  if (!ready || !Command(ftp, "USER ", user, "331") || !Command(ftp, "PASS ", password, "230")) {
+    KeepFailedOpen(number, ftp->reply.lastCode, ftp->reply.lastText);
     ReleaseFtp(self);
     return 0;
   }
+  KeepFailedOpen(DynamicNumber, FtpReplyNone, "");
   return number == DynamicNumber ? self : reinterpret_cast<intptr_t>(ftp);
 }
 
@@ -269,6 +316,8 @@ int FtpUploadFile(intptr_t number, const char* localFile, const char* remoteFile
   if (!ftp || !localFile || !remoteFile) return 0;
 
   SetProgress(ftp, FtpProgressSetup);
+  // A local file that can't be read is no server's answer.
+  SetLastReply(&ftp->reply, FtpReplyNone);
   HANDLE file = CreateFileA(localFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -314,6 +363,20 @@ int FtpUploadFile(intptr_t number, const char* localFile, const char* remoteFile
   CloseHandle(file);
   SetProgress(ftp, success ? FtpProgressDone : FtpProgressFailed);
   return success;
+}
+
+int32_t FtpLastReplyCode(intptr_t number) {
+  FtpObject* ftp = Find(number);
+  if (!ftp && failedOpen.number == number) return failedOpen.code;
+  CheckObject(number);
+  return ftp ? ftp->reply.lastCode : FtpReplyNone;
+}
+
+char* FtpLastReply(intptr_t number, int32_t mark) {
+  FtpObject* ftp = Find(number);
+  if (!ftp && failedOpen.number == number) return ReturnString(failedOpen.text, -1, mark);
+  CheckObject(number);
+  return ReturnString(ftp ? ftp->reply.lastText : "", -1, mark);
 }
 
 int32_t FtpProgress(intptr_t number) {

@@ -48,6 +48,17 @@ int FtpMakeDirectory(intptr_t number, const char* name);
 int FtpUploadFile(intptr_t number, const char* localFile, const char* remoteFile);
 int32_t FtpProgress(intptr_t number);
 
+// The last reply of the object's control connection, for messages that say
+// what went wrong: the three-digit code of its final line (530) and that
+// line ("530 Login incorrect."), or a cause without a reply (FtpReplyTimeout,
+// FtpReplyRefused, FtpReplyLost, FtpReplyTooLong, ftp_reply.h) and "".
+// Every command starts with none (FtpReplyNone).  For a number whose OpenFtp
+// failed in the calling thread (no object is left) they tell why it failed.
+// A thread asked to stop (ThreadStopRequested) ends any wait of the control
+// and data connections at once, as if the connection were lost.
+int32_t FtpLastReplyCode(intptr_t number);
+char* FtpLastReply(intptr_t number, int32_t mark);
+
 // Reads host (dotted text, at least 16 bytes) and port from a 227 reply line:
 // the first six runs of digits after the reply code.  1 on success, 0 when
 // the line holds fewer than six numbers or one of them is out of range.

@@ -69,17 +69,47 @@ int FillLines(FtpReplyReader* r) {
       return 1;
     }
     if (r->timedOut) return count > 0;
+    if (r->replyBytes > FtpReplyLimit) {
+      r->timedOut = 1;
+      r->failure = FtpReplyTooLong;
+      return 0;
+    }
     int got = r->receive(r->context, r->buffer + r->length, FtpReplyBufferSize - 1 - r->length, r->replyStart);
     if (got <= 0) {
       r->timedOut = 1;
+      r->failure = got == 0 ? FtpReplyTimeout : FtpReplyLost;
       return count > 0;
     }
+    r->replyBytes += got;
     r->length += got;
     r->buffer[r->length] = 0;
   }
 }
 
+int HasCode(const char* line) {
+  return strlen(line) >= 3 && isdigit(static_cast<unsigned char>(line[0])) &&
+         isdigit(static_cast<unsigned char>(line[1])) && isdigit(static_cast<unsigned char>(line[2]));
+}
+
+// The reply's final line as the last reply, without the blanks at its end.
+void KeepLine(FtpReplyReader* r, const char* line) {
+  r->lastCode = HasCode(line) ? (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0') : FtpReplyLost;
+  snprintf(r->lastText, sizeof r->lastText, "%s", line);
+  size_t length = strlen(r->lastText);
+  while (length > 0 && isspace(static_cast<unsigned char>(r->lastText[length - 1]))) r->lastText[--length] = 0;
+}
+
+// A reply that could not be read whole: why, as the last reply.
+void KeepFailure(FtpReplyReader* r) {
+  SetLastReply(r, r->failure == FtpReplyNone ? FtpReplyTimeout : r->failure);
+}
+
 }  // namespace
+
+void SetLastReply(FtpReplyReader* reader, int32_t code) {
+  reader->lastCode = code;
+  reader->lastText[0] = 0;
+}
 
 int IsContinuation(const char* line) { return strlen(line) >= 4 && line[3] == '-'; }
 
@@ -105,6 +135,8 @@ void EndReplyReader(FtpReplyReader* reader) {
 void BeginReply(FtpReplyReader* reader) {
   reader->replyStart = NetworkSeconds();
   reader->timedOut = 0;
+  reader->failure = FtpReplyNone;
+  reader->replyBytes = 0;
 }
 
 int NextReplyLine(FtpReplyReader* reader, char* line) {
@@ -123,23 +155,36 @@ int ExpectReply(FtpReplyReader* reader, const char* codes, char* copy, int copyS
   int accepted = 0;
   BeginReply(reader);
   for (;;) {
-    if (!NextReplyLine(reader, line)) return 0;
-    if (strlen(line) >= 3 && isdigit(static_cast<unsigned char>(line[0])) &&
-        isdigit(static_cast<unsigned char>(line[1])) && isdigit(static_cast<unsigned char>(line[2]))) {
+    if (!NextReplyLine(reader, line) || reader->failure == FtpReplyTooLong) {
+      KeepFailure(reader);
+      return 0;
+    }
+    if (HasCode(line)) {
       char code[4] = {line[0], line[1], line[2], 0};
       if (strstr(codes, code)) {
         accepted = 1;
         if (copy && copySize > 0) snprintf(copy, copySize, "%s", line);
       }
     }
-    if (!IsContinuation(line)) return accepted;
+    if (!IsContinuation(line)) {
+      KeepLine(reader, line);
+      return accepted;
+    }
   }
 }
 
 void SkipReply(FtpReplyReader* reader) {
   char line[FtpLineSize];
   BeginReply(reader);
-  while (NextReplyLine(reader, line) && IsContinuation(line)) {
+  for (;;) {
+    if (!NextReplyLine(reader, line) || reader->failure == FtpReplyTooLong) {
+      KeepFailure(reader);
+      return;
+    }
+    if (!IsContinuation(line)) {
+      KeepLine(reader, line);
+      return;
+    }
   }
 }
 

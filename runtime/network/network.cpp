@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
+#include "runtime/core/threads.h"
 #include "runtime/debugger/reports.h"
 
 namespace kx {
@@ -20,6 +21,9 @@ constexpr int DatagramSize = 2048;
 constexpr int ServerBacklog = 100;
 
 int16_t networkInitialized = 0;
+// Why the calling thread's last OpenConnection failed (its own: two threads
+// connecting at once must not read each other's cause).
+thread_local int connectFailure = 0;
 int initCalled = 0;
 ObjectTable* networkTable = nullptr;
 
@@ -183,6 +187,7 @@ int NetworkTimedOut(int32_t start, int timeoutSeconds) {
 
 NetworkConnection* OpenConnection(const char* host, int port, int type) {
   CheckPort(port);
+  connectFailure = NetworkConnectFailed;
   if (!host) return nullptr;
   if (port < 0 || port > 65535) return nullptr;
   if (type != NetworkTcp && type != NetworkUdp) return nullptr;
@@ -194,11 +199,13 @@ NetworkConnection* OpenConnection(const char* host, int port, int type) {
 
   // TCP connects in blocking mode; UDP only needs its socket non-blocking.
   bool ready = type == NetworkTcp ? ConnectTo(s, address, port) : SetNonBlocking(s);
+  if (!ready && type == NetworkTcp && WSAGetLastError() == WSAECONNREFUSED) connectFailure = NetworkConnectRefused;
   NetworkConnection* record = ready ? NewRecord() : nullptr;
   if (!record) {
     closesocket(s);
     return nullptr;
   }
+  connectFailure = NetworkConnectNone;
   record->kind = type;
   if (type == NetworkTcp) {
     record->socketOrPort = s;
@@ -209,6 +216,8 @@ NetworkConnection* OpenConnection(const char* host, int port, int type) {
   }
   return record;
 }
+
+int LastConnectFailure() { return connectFailure; }
 
 NetworkConnection* OpenTcpConnection(const char* host, int port) {
   return OpenConnection(host, port, NetworkTcp);
@@ -361,7 +370,7 @@ int SendWithTimeout(uintptr_t socket, const void* bytes, int length, int timeout
   int left = length;
   int32_t start = NetworkSeconds();
   while (left > 0) {
-    if (NetworkTimedOut(start, timeoutSeconds)) return 0;
+    if (NetworkTimedOut(start, timeoutSeconds) || ThreadStopRequested()) return 0;
     int sent = send(socket, next, left, 0);
     if (sent < 0) {
       if (!(flags & SendRetryAnyError) && WSAGetLastError() != WSAEWOULDBLOCK) return 0;

@@ -58,6 +58,13 @@ int NetworkInitialized();
 // Host is dotted IPv4 text (used without look-up) or a name.  Null on failure.
 NetworkConnection* OpenConnection(const char* host, int port, int type);
 NetworkConnection* OpenTcpConnection(const char* host, int port);
+// Why the calling thread's last OpenConnection failed: NetworkConnectNone
+// when it did not, NetworkConnectRefused when nobody listened at the port,
+// NetworkConnectFailed for any other cause (no address, no route, no socket).
+constexpr int NetworkConnectNone = 0;
+constexpr int NetworkConnectRefused = 1;
+constexpr int NetworkConnectFailed = 2;
+int LastConnectFailure();
 void CloseConnection(NetworkConnection* connection);
 
 // Bytes sent, or -1 (the socket's own result).
@@ -79,7 +86,8 @@ int AvailableBytes(uintptr_t socket);
 constexpr int SendRetryAnyError = 1;
 
 // Sends all bytes on a socket: while the socket would block it waits up to
-// 50 ms for room and tries again, and it continues after partial sends.
+// 50 ms for room and tries again, and it continues after partial sends.  A
+// thread asked to stop (ThreadStopRequested) gives up at the next wait.
 // timeoutSeconds counts the time without progress: every send that moves
 // bytes starts it anew, so a slow peer that keeps reading is never cut off
 // but one that stops reading is.  1 when all bytes went out, 0 on a socket

@@ -10,7 +10,12 @@
 # While the fixture runs, a test may stop and start the FTP server by
 # creating STATE/ftp.stop or STATE/ftp.start; the request file is removed
 # once it is carried out, and STATE/ftp.state then says "stopped" or
-# "running".
+# "running".  STATE/ftp.kill kills it (SIGKILL, state "killed"),
+# STATE/ftp.freeze and STATE/ftp.thaw stop and continue it (SIGSTOP and
+# SIGCONT, states "frozen" and "running").  A start reads STATE/ftp.limit,
+# when present, as the bytes per second the server takes on a data
+# connection.  VELMORA_WEB_RATE, when set at the start, limits what nginx
+# sends per connection (nginx's limit_rate, "2m").
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source_dir="$(cd "$here/../.." && pwd)"
@@ -25,6 +30,9 @@ stop_all() {
 }
 
 if [ "$action" = stop ]; then
+  # A frozen server would not take the signal to end.
+  pid="$(tr -dc 0-9 <"$state/ftp.pid" 2>/dev/null || true)"
+  [ -z "$pid" ] || kill -CONT "$pid" 2>/dev/null || true
   stop_all
   rm -rf "$state"
   exit 0
@@ -38,6 +46,26 @@ if [ "$action" = control ]; then
       echo stopped >"$state/ftp.state"
       rm -f "$state/ftp.stop"
     fi
+    if [ -e "$state/ftp.kill" ]; then
+      pid="$(tr -dc 0-9 <"$state/ftp.pid" 2>/dev/null || true)"
+      if [ -n "$pid" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF -- "$state/root"; then
+        kill -KILL "$pid" 2>/dev/null || true
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+      fi
+      rm -f "$state/ftp.pid"
+      echo killed >"$state/ftp.state"
+      rm -f "$state/ftp.kill"
+    fi
+    for signal in freeze thaw; do
+      if [ -e "$state/ftp.$signal" ]; then
+        pid="$(tr -dc 0-9 <"$state/ftp.pid" 2>/dev/null || true)"
+        if [ -n "$pid" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF -- "$state/root"; then
+          if [ "$signal" = freeze ]; then kill -STOP "$pid"; echo frozen >"$state/ftp.state"
+          else kill -CONT "$pid"; echo running >"$state/ftp.state"; fi
+        fi
+        rm -f "$state/ftp.$signal"
+      fi
+    done
     if [ -e "$state/ftp.start" ]; then
       bash "$0" ftp "$state" "$address"
       echo running >"$state/ftp.state"
@@ -47,8 +75,10 @@ if [ "$action" = control ]; then
 fi
 if [ "$action" = ftp ]; then
   rm -f "$state/ftp.port"
+  limit=0
+  [ -s "$state/ftp.limit" ] && limit="$(tr -dc 0-9 <"$state/ftp.limit")"
   setsid /usr/bin/python3 "$source_dir/scripts/ftp_server.py" --address "$3" --port 21 \
-    --root "$state/root" --port-file "$state/ftp.port" --pid-file "$state/ftp.pid" \
+    --root "$state/root" --port-file "$state/ftp.port" --pid-file "$state/ftp.pid" --read-limit "${limit:-0}" \
     --user velmora --password secret --log "$state/ftp.log" \
     </dev/null >>"$state/ftp.out" 2>&1 &
   for _ in $(seq 100); do

@@ -219,16 +219,15 @@ TEST_F(Uebertragung, ServerWithoutSplitFolderEndsTheProgramAfterItsMessage) {
   programm.Senden(temp_ / "x.txt");
   Meldung m = Beantworte("", IDOK, programm.id());
   EXPECT_EQ(m.text, "Bitte lege im Rootverzeichnis den Ordner \xB4SPLIT\xB4 an");
-  // The upload's thread asks for the end and the main loop ends the program.
-  // The exit code is not checked: the program's other threads still run
-  // while the end releases the objects they use, and one of them can fault
-  // first and end the process with code 1.
-  EXPECT_NE(programm.Ende(), -1);
+  // The upload's thread asks for the end and the main loop ends the program,
+  // once the other threads have stopped: an orderly end, code 0.
+  EXPECT_EQ(programm.Ende(), 0);
   EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT")));
 }
 
-// A wrong password: the connection message titled "Fehler"; the program goes
-// on, the row stays, nothing is made on the server.
+// A wrong password: the connection message titled "Fehler" with the server's
+// refusal as its second line; the program goes on, the row stays, nothing is
+// made on the server.
 TEST_F(Uebertragung, WrongPasswordShowsTheConnectionMessageAndTheRowStays) {
   Zugang("falsch");
   ASSERT_TRUE(kxtest::WriteBytes(temp_ / "x.txt", "x"));
@@ -238,7 +237,7 @@ TEST_F(Uebertragung, WrongPasswordShowsTheConnectionMessageAndTheRowStays) {
   Meldung m = Beantworte("Fehler", IDOK, programm.id());
   EXPECT_EQ(m.text,
             "Es konnte keine Verbindung zum FTP Server hergestellt werden. Entweder es besteht keine Internet "
-            "Verbindung oder die Firewall blockiert den Zugriff");
+            "Verbindung oder die Firewall blockiert den Zugriff\n530 Authentication failed.");
   EXPECT_TRUE(programm.laeuft());
   EXPECT_EQ(programm.Zeilen(programm.Gadget(1)), 1);
   EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1")));

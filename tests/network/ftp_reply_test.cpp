@@ -120,4 +120,28 @@ TEST_F(FtpReply, AnUnfinishedReplyWaitsOnceInAll) {
   EXPECT_EQ(kx::ExpectReply(&reader, "200"), 1);
 }
 
+TEST_F(FtpReply, TheLastReplyIsKeptWithItsCodeOrItsCause) {
+  feed.pieces = {"530-Not\r\n530 Login incorrect.  \r\n", "hello\r\n"};
+  EXPECT_EQ(kx::ExpectReply(&reader, "230"), 0);
+  EXPECT_EQ(reader.lastCode, 530);
+  EXPECT_STREQ(reader.lastText, "530 Login incorrect.");  // the final line, without its blanks
+  EXPECT_EQ(kx::ExpectReply(&reader, "230"), 0);  // a line without a code is no reply
+  EXPECT_EQ(reader.lastCode, kx::FtpReplyLost);
+  EXPECT_EQ(kx::ExpectReply(&reader, "230"), 0);  // nothing came in time
+  EXPECT_EQ(reader.lastCode, kx::FtpReplyTimeout);
+  EXPECT_STREQ(reader.lastText, "");
+}
+
+// A server that never ends its reply (continuation lines without end, fast
+// enough that no time-out comes) fails the reply once it passed 64 KB.
+TEST_F(FtpReply, AReplyBeyondTheLimitFailsInsteadOfHoldingTheClient) {
+  std::string flut;
+  while (flut.size() < 4000) flut += "220-noch eine Zeile\r\n";
+  feed.pieces.assign(100, flut);  // 400 KB, then "220 Ready"
+  feed.pieces.push_back("220 Ready\r\n");
+  EXPECT_EQ(kx::ExpectReply(&reader, "220"), 0);
+  EXPECT_EQ(reader.lastCode, kx::FtpReplyTooLong);
+  EXPECT_LE(feed.next, size_t(kx::FtpReplyLimit / 4000 + 2));  // it stopped reading at the limit
+}
+
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "runtime/core/objects.h"
+#include "runtime/core/strings.h"
 #include "runtime/network/ftp.h"
 #include "runtime/network/network.h"
 #include "support/report_recorder.h"
@@ -742,12 +743,31 @@ TEST(FtpRealLogin, WrongPasswordLeavesNoObject) {
   ASSERT_GT(port, 0);
   kxtest::ReportRecorder recorder;  // FtpIsOpen reports the missing object
   EXPECT_EQ(kx::OpenFtp(5, "127.0.0.1", "velmora", "wrong", 1, port), 0);
+  // No object, but the calling thread learns the server's refusal.
+  EXPECT_EQ(kx::FtpLastReplyCode(5), 530);
+  EXPECT_EQ(std::string(kx::FtpLastReply(5, kx::GetStringMark())).substr(0, 4), "530 ");
   EXPECT_EQ(kx::FtpIsOpen(5), 0);
   intptr_t record = kx::OpenFtp(5, "127.0.0.1", "velmora", "secret", 1, port);
   ASSERT_NE(record, 0);
   EXPECT_EQ(kx::FtpIsOpen(5), record);
   kx::CloseFtp(5);
   EXPECT_EQ(kx::FtpIsOpen(5), 0);
+}
+
+// Nobody listening at the port: the open fails at once, and says so.
+TEST(FtpRealLogin, RefusedConnectionIsTheCauseOfAFailedOpen) {
+  EnsureNetwork();
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  int length = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
+  closesocket(s);  // the port is free and nobody listens
+  EXPECT_EQ(kx::OpenFtp(6, "127.0.0.1", "velmora", "secret", 1, ntohs(a.sin_port)), 0);
+  EXPECT_EQ(kx::FtpLastReplyCode(6), kx::FtpReplyRefused);
+  EXPECT_EQ(kx::LastConnectFailure(), kx::NetworkConnectRefused);
 }
 
 // ---- the command-line driver ------------------------------------------------------

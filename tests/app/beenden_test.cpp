@@ -1,0 +1,126 @@
+// The confirmed close of Velmora.exe while an upload and a download run: the
+// program asks its threads to stop, waits for them (bounded) and ends with
+// exit code 0, every time.  The web side is slowed (the fixture's nginx
+// sends 1 MB/s per connection), so the download is surely running.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/app/fahrer.h"
+#include "tests/app/velmora_prozess.h"
+#include "tests/support/random_bytes.h"
+#include "tests/support/temp_folder.h"
+
+using namespace apptest;
+
+namespace {
+
+constexpr int Durchgaenge = 20;
+// The program's wait for its threads is 3 s; the rest is Wine's start and
+// end of a process on a busy machine.
+constexpr DWORD Frist = 12000;
+
+std::string Zeile(const std::string& datei) {
+  std::string text = kxtest::ReadBytes(datei);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+template <typename Bedingung>
+bool Warten(Bedingung bedingung, DWORD ms) {
+  for (DWORD anfang = GetTickCount(); GetTickCount() - anfang < ms; Sleep(20)) {
+    if (bedingung()) return true;
+  }
+  return bedingung();
+}
+
+std::string Base64(const std::string& text) {
+  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < text.size(); i += 3) {
+    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
+    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
+    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
+    out += zeichen[n >> 18 & 63];
+    out += zeichen[n >> 12 & 63];
+    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
+    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
+  }
+  return out;
+}
+
+// The program's private folder (named by a GUID) below its TEMP.
+std::string Privatordner(const std::string& temp) {
+  WIN32_FIND_DATAA eintrag;
+  HANDLE suche = FindFirstFileA((temp + "\\{*}").c_str(), &eintrag);
+  if (suche == INVALID_HANDLE_VALUE) return "";
+  FindClose(suche);
+  return temp + "\\" + eintrag.cFileName;
+}
+
+TEST(Beenden, ConfirmedCloseWhileAnUploadAndADownloadRunExitsWithZeroEveryTime) {
+  const char* state = std::getenv("VELMORA_TRANSFER_STATE");
+  ASSERT_NE(state, nullptr) << "no transfer server (VELMORA_TRANSFER_STATE)";
+  auto server = [&](const std::string& name) { return kxtest::WinePath(std::string(state) + "/" + name); };
+  const std::string zugang = Base64(Zeile(server("ftp.address"))) + "\r\n" +
+                             Base64("127.0.0.1:" + Zeile(server("web.port"))) + "\r\n" + Base64("velmora") +
+                             "\r\n" + Base64("secret") + "\r\n";
+  // Transfer 1 to receive: 20 parts of 1,000,000 bytes.
+  CreateDirectoryA(server("root\\SPLIT\\1").c_str(), nullptr);
+  const std::string teil = kxtest::RandomBytes(1000000, 61);
+  for (int k = 1; k <= 20; ++k) kxtest::WriteBytes(server("root\\SPLIT\\1\\" + std::to_string(k) + ".quon"), teil);
+  kxtest::WriteBytes(server("root\\SPLIT\\1\\Anz.txt"), "20");
+  kxtest::TempFolder quelle;
+  ASSERT_TRUE(kxtest::WriteBytes(quelle / "senden.bin", kxtest::RandomBytes(12000000, 67)));
+
+  for (int durchgang = 1; durchgang <= Durchgaenge; ++durchgang) {
+    SCOPED_TRACE("run " + std::to_string(durchgang));
+    kxtest::TempFolder temp;
+    CreateDirectoryA((temp / "Velmora").c_str(), nullptr);
+    kxtest::WriteBytes(temp / "Velmora\\Hash.txt", zugang);
+    VelmoraProzess programm(temp.path());
+    ASSERT_NE(programm.fenster, nullptr);
+    HWND fenster = programm.fenster;
+
+    // The upload: Datei > Hinzufügen, Datei > Senden.
+    programm.Menue(1);
+    HWND auswahl = programm.Warte("Auswahlfenster");
+    ASSERT_NE(auswahl, nullptr);
+    Tippen(WarteAufGadget(auswahl, 52), quelle / "senden.bin");
+    Klick(WarteAufGadget(auswahl, 59));
+    ASSERT_TRUE(WarteBisZu(auswahl));
+    programm.Menue(2);
+
+    // The download: tab "Empfangen", code 1, "Downloaden", the place.
+    SendMessageA(WarteAufGadget(fenster, 13), TCM_SETCURSEL, 1, 0);
+    Tippen(WarteAufGadget(fenster, 15), "1");
+    Klick(WarteAufGadget(fenster, 17));
+    HWND speichern = WarteAufFenster("Speicherort", "#32770", programm.id());
+    ASSERT_NE(speichern, nullptr);
+    HWND feld = Dateinamenfeld(speichern);
+    ASSERT_NE(feld, nullptr);
+    Tippen(feld, temp / "ziel");
+    PostMessageA(speichern, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WarteBisZu(speichern));
+
+    // Both running: the probe of part 1 arriving, no code window yet.
+    const std::string privat = Privatordner(temp.path());
+    ASSERT_FALSE(privat.empty());
+    ASSERT_TRUE(Warten([&] { return kxtest::Exists(privat + "\\Test.quon") || kxtest::Exists(privat + "\\Empf"); },
+                       20000));
+    ASSERT_EQ(FindeFenster("Code", nullptr, programm.id()), nullptr);
+
+    const DWORD anfang = GetTickCount();
+    Schliessen(fenster);
+    Meldung frage = Beantworte("Wirklich Beenden", IDYES, programm.id());
+    ASSERT_EQ(frage.titel, "Wirklich Beenden");
+    EXPECT_EQ(programm.Ende(), 0);
+    EXPECT_LT(GetTickCount() - anfang, Frist);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,328 @@
+// The sender's side of Velmora.exe under faults, as users meet them: the
+// program runs as a process of its own against a real pyftpdlib and nginx
+// (the fixture can slow, kill, freeze and restart the FTP server) and is
+// driven from outside through its windows.  What it must never do: hang,
+// keep quiet about a failure, send into the wrong place, terminate a thread.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "runtime/files/pack.h"
+#include "tests/app/fahrer.h"
+#include "tests/app/velmora_prozess.h"
+#include "tests/support/random_bytes.h"
+#include "tests/support/temp_folder.h"
+
+using namespace apptest;
+
+namespace {
+
+const std::string FtpFehler =
+    "Es konnte keine Verbindung zum FTP Server hergestellt werden. Entweder es besteht keine Internet Verbindung "
+    "oder die Firewall blockiert den Zugriff";
+
+std::string Zeile(const std::string& datei) {
+  std::string text = kxtest::ReadBytes(datei);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+template <typename Bedingung>
+bool Warten(Bedingung bedingung, DWORD ms) {
+  for (DWORD anfang = GetTickCount(); GetTickCount() - anfang < ms; Sleep(20)) {
+    if (bedingung()) return true;
+  }
+  return bedingung();
+}
+
+size_t Vorkommen(const std::string& text, const std::string& teil) {
+  size_t n = 0;
+  for (size_t p = text.find(teil); p != std::string::npos; p = text.find(teil, p + 1)) ++n;
+  return n;
+}
+
+// The transfer server of this test program (transfer_servers.sh) and the
+// requests its control loop carries out.
+struct Server {
+  std::string state = std::getenv("VELMORA_TRANSFER_STATE") ? std::getenv("VELMORA_TRANSFER_STATE") : "";
+  std::string datei(const std::string& name) const { return kxtest::WinePath(state + "/" + name); }
+  std::string root(const std::string& below = "") const {
+    return datei("root") + (below.empty() ? "" : "\\" + below);
+  }
+  std::string address() const { return Zeile(datei("ftp.address")); }
+  std::string domain() const { return "127.0.0.1:" + Zeile(datei("web.port")); }
+  std::string log() const { return kxtest::ReadBytes(datei("ftp.log")); }
+  // Creates the request file and waits until the FTP server's state says so.
+  bool ftp(const std::string& anfrage, const std::string& zustand) {
+    kxtest::WriteBytes(datei("ftp." + anfrage), "");
+    return Warten([&] { return !kxtest::Exists(datei("ftp." + anfrage)) && Zeile(datei("ftp.state")) == zustand; },
+                  20000);
+  }
+  // Restarts the FTP server taking at most `bytes` per second (0: no limit).
+  bool drosseln(int bytes) {
+    kxtest::WriteBytes(datei("ftp.limit"), std::to_string(bytes));
+    return ftp("stop", "stopped") && ftp("start", "running");
+  }
+};
+
+std::string Base64(const std::string& text) {
+  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < text.size(); i += 3) {
+    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
+    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
+    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
+    out += zeichen[n >> 18 & 63];
+    out += zeichen[n >> 12 & 63];
+    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
+    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
+  }
+  return out;
+}
+
+class Velmora : public VelmoraProzess {
+ public:
+  using VelmoraProzess::VelmoraProzess;
+
+  HWND Gadget(int nummer) { return WarteAufGadget(fenster, nummer); }
+
+  // Datei > Hinzufügen with the path typed into the selection window.
+  void Eintragen(const std::string& datei) {
+    Menue(1);
+    HWND auswahl = Warte("Auswahlfenster");
+    ASSERT_NE(auswahl, nullptr);
+    Tippen(WarteAufGadget(auswahl, 52), datei);
+    Klick(WarteAufGadget(auswahl, 59));
+    ASSERT_TRUE(WarteBisZu(auswahl));
+    ASSERT_TRUE(Warten([&] { return Zeilen(Gadget(1)) == 1; }, 5000));
+  }
+  void Senden() { Menue(2); }
+  // Row 0 selected, as a click on it does, then the delete button.
+  void Loeschen() {
+    HWND liste = Gadget(1);
+    HANDLE p = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id());
+    LVITEMA eintrag = {};
+    eintrag.stateMask = eintrag.state = LVIS_SELECTED | LVIS_FOCUSED;
+    void* fremd = VirtualAllocEx(p, nullptr, sizeof eintrag, MEM_COMMIT, PAGE_READWRITE);
+    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
+    SendMessageA(liste, LVM_SETITEMSTATE, 0, LPARAM(fremd));
+    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
+    CloseHandle(p);
+    Klick(Gadget(4));
+  }
+  // A message box with this title within `ms`: its text, after pressing OK.
+  std::string Meldung(const char* titel, DWORD ms) {
+    if (!Warten([&] { return FindeFenster(titel, "#32770", id()) != nullptr; }, ms)) return "<keine Meldung>";
+    return Beantworte(titel, IDOK, id()).text;
+  }
+  // The code window within `ms`: the bar and its text at that moment, then
+  // the code; the window is closed.
+  std::string Code(DWORD ms, int* balken = nullptr, std::string* prozent = nullptr) {
+    HWND code = nullptr;
+    if (!Warten([&] { return (code = FindeFenster("Code", nullptr, id())) != nullptr || !laeuft(); }, ms) || !code)
+      return "";
+    if (balken) *balken = int(SendMessageA(Gadget(8), PBM_GETPOS, 0, 0));
+    if (prozent) *prozent = Text(Gadget(24));
+    HWND feld = WarteAufGadget(code, 44);
+    char puffer[64] = {};
+    Warten([&] { return feld && SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer)) > 0; }, 2000);
+    Klick(apptest::Gadget(code, 45));
+    WarteBisZu(code);
+    return puffer;
+  }
+  void Beenden() {
+    Schliessen(fenster);
+    Beantworte("Wirklich Beenden", IDYES, id());
+    EXPECT_EQ(Ende(), 0);
+  }
+};
+
+class Stoerungen : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(server_.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
+    ASSERT_TRUE(server_.drosseln(0));
+    kxtest::RemoveTree(server_.root("SPLIT"));
+    CreateDirectoryA(server_.root("SPLIT").c_str(), nullptr);
+    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
+    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
+                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64("secret") +
+                                                         "\r\n");
+  }
+  // The archive of transfer `code` joined from the server, unpacked; the
+  // file `name` in it.
+  std::string Empfangen(int code, int teile, const std::string& name) {
+    std::string archiv;
+    for (int k = 1; k <= teile; ++k)
+      archiv += kxtest::ReadBytes(server_.root("SPLIT\\" + std::to_string(code) + "\\" + std::to_string(k) + ".quon"));
+    const std::string zip = temp_ / ("empfangen" + std::to_string(code) + ".zip");
+    kxtest::WriteBytes(zip, archiv);
+    const std::string aus = temp_ / ("aus" + std::to_string(code));
+    kx::UnpackArchive(zip.c_str(), "*.*", aus.c_str(), 0);
+    return kxtest::ReadBytes(aus + "\\" + name);
+  }
+  Server server_;
+  kxtest::TempFolder temp_;
+};
+
+// The file removed after "Eintragen": the "Fehler" message with the path at
+// once, the row stays, nothing on the server.  Deleted and replaced, the
+// next file goes out, and the send bar shows 100% as the code window opens.
+TEST_F(Stoerungen, FileRemovedBeforeSendingIsReportedAndTheNextSendWorks) {
+  const std::string weg = temp_ / "weg.bin";
+  ASSERT_TRUE(kxtest::WriteBytes(weg, "gleich weg"));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Eintragen(weg);
+  ASSERT_TRUE(DeleteFileA(weg.c_str()));
+  programm.Senden();
+  EXPECT_EQ(programm.Meldung("Fehler", 10000), "Die Datei konnte nicht gepackt werden.\n" + weg);
+  EXPECT_EQ(programm.Zeilen(programm.Gadget(1)), 1);
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1")));
+  EXPECT_FALSE(kxtest::Exists(temp_ / "Velmora\\Infos.txt"));
+
+  programm.Loeschen();
+  ASSERT_TRUE(Warten([&] { return programm.Zeilen(programm.Gadget(1)) == 0; }, 5000));
+  const std::string inhalt = kxtest::RandomBytes(2500000, 31);
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "da.bin", inhalt));
+  programm.Eintragen(temp_ / "da.bin");
+  programm.Senden();
+  int balken = -1;
+  std::string prozent;
+  EXPECT_EQ(programm.Code(60000, &balken, &prozent), "1");
+  EXPECT_EQ(balken, 100);
+  EXPECT_EQ(prozent, "100%");
+  EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "3");
+  EXPECT_TRUE(Empfangen(1, 3, "da.bin") == inhalt);
+  EXPECT_EQ(programm.Terminierte_Threads(), 0);
+  programm.Beenden();
+}
+
+// The FTP server killed after part 2 of 5: the message says the server
+// gives no answer; with the server back, sending again goes on with part 3
+// into the same code, and the transfer is whole.
+TEST_F(Stoerungen, ServerKilledAfterPartTwoThenSendingAgainGoesOnWithPartThree) {
+  ASSERT_TRUE(server_.drosseln(1500000));
+  const size_t log_vorher = server_.log().size();  // the log of this test only
+  const std::string inhalt = kxtest::RandomBytes(4500000, 37);
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "fuenf.bin", inhalt));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Eintragen(temp_ / "fuenf.bin");
+  programm.Senden();
+  const std::string record = temp_ / "Velmora\\Infos.txt";
+  ASSERT_TRUE(Warten([&] { return kxtest::ReadBytes(record).find("Erfolgreich2\r\n") != std::string::npos; }, 60000));
+  ASSERT_TRUE(server_.ftp("kill", "killed"));
+  EXPECT_EQ(programm.Meldung("Fehler", 30000), FtpFehler + "\nDer Server antwortet nicht.");
+  EXPECT_EQ(programm.Zeilen(programm.Gadget(1)), 1);
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1\\Anz.txt")));
+
+  // Sending while the server is still down: it refuses the connection.
+  programm.Senden();
+  EXPECT_EQ(programm.Meldung("Fehler", 30000), FtpFehler + "\nDie Verbindung wurde abgelehnt.");
+
+  ASSERT_TRUE(server_.drosseln(0));
+  programm.Senden();
+  EXPECT_EQ(programm.Code(60000), "1");
+  const std::string log = server_.log().substr(log_vorher);
+  EXPECT_EQ(Vorkommen(log, "/SPLIT/1/1.quon completed=1"), 1u) << log;
+  EXPECT_EQ(Vorkommen(log, "/SPLIT/1/2.quon completed=1"), 1u) << log;
+  EXPECT_EQ(Vorkommen(log, "/SPLIT/1/3.quon completed=1"), 1u) << log;
+  EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "5");
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\2")));
+  EXPECT_TRUE(Empfangen(1, 5, "fuenf.bin") == inhalt);
+  EXPECT_EQ(programm.Terminierte_Threads(), 0);
+  programm.Beenden();
+}
+
+// "Löschen" while packing, while a part goes out, and while the FTP server
+// is frozen in the middle of a part: no thread is terminated, the program
+// answers at once, the row and the resume record go; then an upload works.
+TEST_F(Stoerungen, DeleteDuringAnUploadAtThreeMomentsTerminatesNoThread) {
+  ASSERT_TRUE(server_.drosseln(1000000));
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "gross.bin", kxtest::RandomBytes(24000000, 41)));
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "mittel.bin", kxtest::RandomBytes(3000000, 43)));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  HWND vorbereiten = programm.Gadget(5);
+  const std::string record = temp_ / "Velmora\\Infos.txt";
+  auto loeschen_und_pruefen = [&](const char* moment) {
+    const DWORD anfang = GetTickCount();
+    programm.Loeschen();
+    EXPECT_TRUE(Warten([&] { return programm.Zeilen(programm.Gadget(1)) == 0; }, 8000)) << moment;
+    EXPECT_LT(GetTickCount() - anfang, 6000u) << moment;
+    EXPECT_TRUE(programm.Antwortet()) << moment;
+    EXPECT_EQ(programm.Terminierte_Threads(), 0) << moment;
+    // The clean-up removes the record after its pause of a second.
+    EXPECT_TRUE(Warten([&] { return !kxtest::Exists(record); }, 5000)) << moment;
+    EXPECT_FALSE(FindeFenster("Fehler", "#32770", programm.id())) << moment;
+  };
+
+  // 1. While packing (the preparation bar in its first half).
+  programm.Eintragen(temp_ / "gross.bin");
+  programm.Senden();
+  ASSERT_TRUE(Warten([&] {
+    LRESULT p = SendMessageA(vorbereiten, PBM_GETPOS, 0, 0);
+    return p > 1 && p < 45;
+  }, 20000));
+  loeschen_und_pruefen("packing");
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1")));
+
+  // 2. While part 1 goes out.
+  programm.Eintragen(temp_ / "mittel.bin");
+  programm.Senden();
+  ASSERT_TRUE(Warten([&] { return kxtest::ReadBytes(record).find("Erfolgreich0\r\n") != std::string::npos; }, 30000));
+  Sleep(100);  // the part's bytes on their way
+  loeschen_und_pruefen("sending");
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1\\Anz.txt")));
+
+  // 3. The server frozen in the middle of part 1: the upload waits on it.
+  programm.Eintragen(temp_ / "mittel.bin");
+  programm.Senden();
+  ASSERT_TRUE(Warten([&] { return kxtest::ReadBytes(record).find("Erfolgreich0\r\n") != std::string::npos; }, 30000));
+  ASSERT_TRUE(server_.ftp("freeze", "frozen"));
+  loeschen_und_pruefen("frozen server");
+  ASSERT_TRUE(server_.ftp("thaw", "running"));
+
+  // Then an upload goes through.
+  ASSERT_TRUE(server_.drosseln(0));
+  programm.Eintragen(temp_ / "mittel.bin");
+  programm.Senden();
+  const std::string code = programm.Code(60000);
+  ASSERT_FALSE(code.empty());
+  EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\" + code + "\\Anz.txt")), "4");
+  EXPECT_EQ(programm.Terminierte_Threads(), 0);
+  programm.Beenden();
+}
+
+// Two programs sending at the same moment: two codes, both transfers whole.
+TEST_F(Stoerungen, TwoProgramsSendingAtTheSameMomentGetTwoCodes) {
+  kxtest::TempFolder zweiter;
+  CreateDirectoryA((zweiter / "Velmora").c_str(), nullptr);
+  CopyFileA((temp_ / "Velmora\\Hash.txt").c_str(), (zweiter / "Velmora\\Hash.txt").c_str(), FALSE);
+  const std::string eins = kxtest::RandomBytes(1500000, 51), zwei = kxtest::RandomBytes(1500000, 53);
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "eins.bin", eins));
+  ASSERT_TRUE(kxtest::WriteBytes(zweiter / "zwei.bin", zwei));
+  Velmora a(temp_.path());
+  Velmora b(zweiter.path());
+  ASSERT_NE(a.fenster, nullptr);
+  ASSERT_NE(b.fenster, nullptr);
+  a.Eintragen(temp_ / "eins.bin");
+  b.Eintragen(zweiter / "zwei.bin");
+  a.Senden();
+  b.Senden();
+  const std::string code_a = a.Code(60000), code_b = b.Code(60000);
+  ASSERT_FALSE(code_a.empty());
+  ASSERT_FALSE(code_b.empty());
+  EXPECT_NE(code_a, code_b);
+  EXPECT_TRUE(Empfangen(std::atoi(code_a.c_str()), 2, "eins.bin") == eins);
+  EXPECT_TRUE(Empfangen(std::atoi(code_b.c_str()), 2, "zwei.bin") == zwei);
+  a.Beenden();
+  b.Beenden();
+}
+
+}  // namespace
