@@ -98,7 +98,7 @@ answer "eval #ListIcon_0+1" "[eval] kind 2: 2"
 answer "eval #Ereignis_Gadget" "[eval] kind 2: 13100"
 answer "eval #KeinName" "[eval] kind 0: error \"Constant not found: '#KeinName'.\""
 answer 'eval Asc("ü")' "[eval] kind 2: 252"
-has "programm.cpp:63 Ereignisschleife()"
+has "programm.cpp:$(grep -n 'Z_ Ereignisschleife();' "$root/app/programm.cpp" | cut -d: -f1) Ereignisschleife()"
 has "KX_LIBRARY_Window"
 has "Velmora v 1.0 Release"
 killed_at_once
