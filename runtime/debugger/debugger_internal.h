@@ -82,6 +82,14 @@ DWORD MainThread();
 // True while another thread runs the program's end code (modes.cpp).
 bool ProgramEndingElsewhere();
 
+// Makes the debugger the sink of the core's reports and thread checks
+// (DebuggerStart).
+void InstallSink();
+// The sink's thread checks: StartThread's procedure against the procedure
+// tables (symbols.cpp), and whether the line hook holds a thread (hooks.cpp).
+void CheckThreadProcedure(const void* code);
+bool ThreadWaiting(uint32_t threadId);
+
 }  // namespace debugger
 
 // Key of group "SystemErrors" for an exception code; nullptr = not ours.

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "runtime/core/strings.h"
-#include "runtime/debugger/reports.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/network/network.h"
 
 namespace kx {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/reports.h"
+#include "runtime/core/debugger_seam.h"
 
 namespace kx {
 

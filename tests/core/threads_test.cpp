@@ -6,8 +6,8 @@
 #include <string>
 
 #include "runtime/core/threads.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/debugger/checks.h"
-#include "runtime/debugger/lists.h"
 #include "support/report_recorder.h"
 
 namespace {

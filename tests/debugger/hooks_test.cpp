@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
-#include "runtime/debugger/lists.h"
 #include "support/report_recorder.h"
 
 namespace {
