@@ -25,7 +25,8 @@
 
 #include <cstdint>
 
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/end_code.h"
+#include "runtime/debugger/hooks.h"
 #include "runtime/debugger/type_codes.h"
 
 #ifndef VELMORA_QUELLE

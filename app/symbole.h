@@ -1,7 +1,7 @@
 // The application's debug symbol tables, handed to the debugger before it starts.
 #pragma once
 
-#include "runtime/debugger/checks.h"
+#include "runtime/debugger/symbols.h"
 
 namespace velmora {
 

@@ -38,7 +38,7 @@ def c_string(text):
 def main():
     output, source_dir, files = sys.argv[1], sys.argv[2], sys.argv[3:]
     out = ["// Made by app/werkzeuge/symbole.py from the application's sources.",
-           "#include <cstdint>", "", '#include "runtime/debugger/checks.h"', "",
+           "#include <cstdint>", "", '#include "runtime/debugger/symbols.h"', "",
            "namespace velmora {", ""]
     out.append("extern const char* const Quellverzeichnis = %s;" % c_string(source_dir.rstrip("/") + "/"))
     out.append("extern const char* const Quelldateien[] = {%s};" % ", ".join(c_string(f) for f in files))

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/strings.h"
-#include "runtime/debugger/reports.h"
 
 namespace kx {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/scoped.h"
-#include "runtime/debugger/checks.h"
 
 namespace kx {
 

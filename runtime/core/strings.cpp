@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/objects.h"
-#include "runtime/debugger/reports.h"
 
 namespace kx {
 namespace {

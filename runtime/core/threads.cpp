@@ -7,10 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "runtime/debugger/record.h"
-#include "runtime/debugger/reports.h"
-#include "runtime/debugger/symbols.h"
-#include "runtime/debugger/lists.h"
+#include "runtime/core/debugger_seam.h"
 
 namespace kx {
 
@@ -241,27 +238,14 @@ void EndThreadLibrary() {
   LeaveCriticalSection(&g_listLock);
 }
 
+// The procedure's signature is checked against the program's procedure
+// tables, which the debugger keeps.
 static void CheckStartThread(ThreadProcedure procedure) {
   if (!procedure) {
     ReportError("NullAddress");
     return;
   }
-  const DebugSymbols* symbols = CurrentDebugSymbols();
-  // Without procedure tables (a program built without them) there is nothing
-  // to compare against.
-  if (!symbols || symbols->procedureCount == 0) return;
-  const ProcedureEntry* entry = FindProcedureByAddress(reinterpret_cast<const void*>(procedure));
-  if (!entry) {
-    ReportWarning("NoProcedure", "@ProcedureName()");
-    return;
-  }
-  auto integral = [](uint8_t type) {
-    return type == TypeLong || type == TypeInteger || (type & TypePointerFlag) != 0;
-  };
-  if (entry->argumentCount != 1 || !entry->arguments || !integral(entry->arguments[0].type) ||
-      !integral(entry->resultType)) {
-    ReportError("WrongType", "@ProcedureName()");
-  }
+  CheckThreadProcedure(reinterpret_cast<const void*>(procedure));
 }
 
 int32_t StartThread(ThreadProcedure procedure, int32_t value) {

@@ -5,8 +5,6 @@
 
 namespace kx {
 
-// The built-in library tables, ended by nullptr.
-extern LibraryTable* const BuiltInLibraries[];
 // The flat debugger table: "_GROUP_" pairs start groups, "_END_" ends it.
 extern const LibraryMessage DebuggerMessages[];
 

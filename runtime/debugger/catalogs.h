@@ -4,32 +4,11 @@
 
 #include <cstdint>
 
+// The library groups' identities (LibraryTable) and built-in texts are the
+// core's.
+#include "runtime/core/debugger_seam.h"
+
 namespace kx {
-
-// A library's own message group, loaded from "Libraries.catalog" on first use.
-struct LibraryMessage {
-  const char* key;
-  const char* text;
-};
-
-struct LibraryTable {
-  const char* catalogFile;      // "Libraries.catalog"
-  const char* catalogName;      // "KX_Libraries"
-  const char* group;            // "Thread", "File", "Memory", ...
-  int32_t loaded;               // 0 until first use
-  const LibraryMessage* defaults;  // ended by {"", ""}
-};
-
-// The built-in library groups.
-extern LibraryTable CommonLibrary;
-extern LibraryTable ThreadLibrary;
-extern LibraryTable MenuLibrary;
-extern LibraryTable ImageLibrary;
-extern LibraryTable GadgetLibrary;
-extern LibraryTable WindowLibrary;
-extern LibraryTable CipherLibrary;
-extern LibraryTable FileLibrary;
-extern LibraryTable MemoryLibrary;
 
 // Text of key in group (loaded pairs first, then the built-in ones);
 // "### String not found ###" when neither has it.  Groups of the debugger

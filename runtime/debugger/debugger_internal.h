@@ -94,6 +94,14 @@ bool TryEnterStop();
 // runs the end code): the end then stops nowhere.
 bool KillRequested();
 
+// Makes the debugger the sink of the core's reports and thread checks
+// (DebuggerStart).
+void InstallSink();
+// The sink's thread checks: StartThread's procedure against the procedure
+// tables (symbols.cpp), and whether the line hook holds a thread (hooks.cpp).
+void CheckThreadProcedure(const void* code);
+bool ThreadWaiting(uint32_t threadId);
+
 }  // namespace debugger
 
 // Key of group "SystemErrors" for an exception code; nullptr = not ours.

@@ -83,7 +83,7 @@ DebuggerRecord* CurrentDebuggerRecord() {
   return record ? record : &g_fallbackRecord;
 }
 
-bool DebuggerThreadWaiting(uint32_t threadId) {
+bool debugger::ThreadWaiting(uint32_t threadId) {
   if (threadId == 0) return false;
   for (int i = 0; i < WaitingSlots; ++i) {
     if (DWORD(g_waitingIds[i]) == threadId) return true;
@@ -111,6 +111,8 @@ void DebuggerStart(void* stackPointer) {
   if (InterlockedExchange(&g_started, 1) != 0) return;
   g_startStack = stackPointer;
   g_mainThread = GetCurrentThreadId();
+  // From here on the libraries' reports and thread checks come here.
+  InstallSink();
   RegisterDebuggerCatalog();
   g_recordOffset = RegisterThreadRecord(sizeof(DebuggerRecord), InitRecord, FreeRecord);
   if (g_recordOffset >= 0) {

@@ -6,8 +6,8 @@
 
 #include <cstring>
 
+#include "runtime/core/debugger_seam.h"
 #include "runtime/debugger/link_internal.h"
-#include "runtime/debugger/lists.h"
 
 namespace kx {
 namespace link {

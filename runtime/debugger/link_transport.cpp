@@ -9,7 +9,6 @@
 #include <deque>
 
 #include "runtime/debugger/link_internal.h"
-#include "runtime/files/date.h"
 
 namespace kx {
 namespace link {
@@ -26,6 +25,21 @@ struct Plugin {
   bool (*receive)();   // reads what waits in the pipe into the queue
   void (*close)();
 };
+
+// The time stamp of a message: the local wall-clock time in seconds since
+// 1970-01-01 00:00:00, counted as if it were UTC (the program's date values).
+// The link keeps its own rather than using the File library's dates.
+int32_t LocalTimeStamp() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  FILETIME asFileTime;
+  if (!SystemTimeToFileTime(&now, &asFileTime)) return -1;
+  ULONGLONG hundredNs = (ULONGLONG(asFileTime.dwHighDateTime) << 32) | asFileTime.dwLowDateTime;
+  const ULONGLONG epoch = 116444736000000000ull;  // 1970-01-01 in 100 ns units since 1601
+  if (hundredNs < epoch) return -1;
+  ULONGLONG seconds = (hundredNs - epoch) / 10000000ull;
+  return seconds > 0x7FFFFFFFull ? -1 : int32_t(seconds);
+}
 
 HANDLE g_read = nullptr;
 HANDLE g_write = nullptr;
@@ -345,7 +359,7 @@ int Width() { return g_width; }
 
 void Send(int32_t type, int32_t value1, int32_t value2, const Outgoing* data) {
   if (!g_active || g_closed) return;
-  MessageHeader header = {type, data ? int32_t(data->bytes.size()) : 0, value1, value2, CurrentDate()};
+  MessageHeader header = {type, data ? int32_t(data->bytes.size()) : 0, value1, value2, LocalTimeStamp()};
   EnterCriticalSection(&g_sendLock);
   bool ok = g_plugin->send(&header, sizeof header) &&
             (header.length == 0 || g_plugin->send(data->bytes.data(), DWORD(header.length)));
@@ -355,7 +369,7 @@ void Send(int32_t type, int32_t value1, int32_t value2, const Outgoing* data) {
 
 void SendRaw(int32_t type, const void* after, size_t size) {
   if (!g_active || g_closed) return;
-  MessageHeader header = {type, 0, 0, 0, CurrentDate()};
+  MessageHeader header = {type, 0, 0, 0, LocalTimeStamp()};
   memcpy(reinterpret_cast<char*>(&header) + 4, after, size < 12 ? size : 12);
   EnterCriticalSection(&g_sendLock);
   bool ok = g_plugin->send(&header, sizeof header);

@@ -37,10 +37,6 @@ struct DebuggerRecord {
 
 DebuggerRecord* CurrentDebuggerRecord();
 
-// Whether the thread is held in the line hook while another thread has the
-// program stopped (its record's waiting state, readable from any thread).
-bool DebuggerThreadWaiting(uint32_t threadId);
-
 // Argument snapshot as kept on the call stack.
 struct ArgumentValue {
   uint8_t type;

@@ -91,30 +91,22 @@ int ReportCommon(bool warning, const char* key, va_list args) {
   return state;
 }
 
-}  // namespace
-
-int ReportError(const char* key, ...) {
-  va_list args;
-  va_start(args, key);
-  int state = ReportCommon(false, key, args);
-  va_end(args);
-  return state;
-}
-
-int ReportWarning(const char* key, ...) {
-  va_list args;
-  va_start(args, key);
-  int state = ReportCommon(true, key, args);
-  va_end(args);
-  return state;
-}
-
-int ReportLibraryError(LibraryTable* library, const char* key) {
+int ReportLibrary(LibraryTable* library, const char* key) {
   DWORD error = GetLastError();
   const char* text = LibraryText(library, key);
   SetLastError(error);
   return ReportKeyed(ReportKindError, library ? library->group : "", key, text);
 }
+
+int ReportPlain(int kind, const char* text) { return ReportKeyed(kind, "", "", text); }
+
+// The debugger as the sink of the core's report calls and thread checks.
+const DebuggerSink Sink = {ReportCommon, ReportLibrary, ReportPlain, debugger::CheckThreadProcedure,
+                           debugger::ThreadWaiting};
+
+}  // namespace
+
+void debugger::InstallSink() { SetDebuggerSink(&Sink); }
 
 int ReportRuntimeError(int kind, int code) {
   DWORD error = GetLastError();
@@ -124,7 +116,5 @@ int ReportRuntimeError(int kind, int code) {
   SetLastError(error);
   return ReportKeyed(kind, "DebuggerErrors", key, text);
 }
-
-int Report(int kind, const char* text) { return ReportKeyed(kind, "", "", text); }
 
 }  // namespace kx

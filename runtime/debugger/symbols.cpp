@@ -92,4 +92,24 @@ int32_t ExecutableLineAtOrAfter(int32_t line) {
   return -1;
 }
 
+// StartThread's procedure must be one of the program's procedures, taking one
+// integral argument and returning an integral result.  Without procedure
+// tables (a program built without them) there is nothing to compare against.
+void debugger::CheckThreadProcedure(const void* code) {
+  const DebugSymbols* symbols = CurrentDebugSymbols();
+  if (!symbols || symbols->procedureCount == 0) return;
+  const ProcedureEntry* entry = FindProcedureByAddress(code);
+  if (!entry) {
+    ReportWarning("NoProcedure", "@ProcedureName()");
+    return;
+  }
+  auto integral = [](uint8_t type) {
+    return type == TypeLong || type == TypeInteger || (type & TypePointerFlag) != 0;
+  };
+  if (entry->argumentCount != 1 || !entry->arguments || !integral(entry->arguments[0].type) ||
+      !integral(entry->resultType)) {
+    ReportError("WrongType", "@ProcedureName()");
+  }
+}
+
 }  // namespace kx

@@ -1,6 +1,6 @@
 #include "runtime/files/base64.h"
 
-#include "runtime/debugger/reports.h"
+#include "runtime/core/debugger_seam.h"
 
 namespace kx {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
-#include "runtime/debugger/reports.h"
+#include "runtime/core/debugger_seam.h"
 
 #undef CopyFile
 #undef RemoveDirectory

@@ -9,8 +9,7 @@
 #include "runtime/core/memory.h"
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
-#include "runtime/debugger/reports.h"
-#include "runtime/debugger/lists.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/files/directory.h"
 
 namespace kx {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "runtime/debugger/lists.h"
+#include "runtime/core/debugger_seam.h"
 
 namespace kx {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "runtime/debugger/reports.h"
+#include "runtime/core/debugger_seam.h"
 
 namespace kx {
 namespace {

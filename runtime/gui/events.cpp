@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/gui/events_logic.h"
 #include "runtime/gui/window_internal.h"
 #include "runtime/gui/window_sizing.h"

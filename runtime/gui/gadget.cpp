@@ -9,7 +9,7 @@
 
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/gui/events.h"
 #include "runtime/gui/gadget_kind.h"
 #include "runtime/gui/gadget_list.h"

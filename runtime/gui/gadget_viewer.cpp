@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/lists.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/gui/gadget.h"
 #include "runtime/gui/gadget_kind.h"
 #include "runtime/gui/window.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/gui/image_codec.h"
 #include "runtime/gui/image_internal.h"
 #include "runtime/gui/png.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/lists.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/gui/image.h"
 #include "runtime/gui/image_internal.h"
 

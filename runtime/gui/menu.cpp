@@ -2,7 +2,7 @@
 #include "runtime/gui/menu.h"
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/checks.h"
+#include "runtime/core/debugger_seam.h"
 
 namespace kx {
 

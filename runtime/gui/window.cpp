@@ -9,8 +9,7 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
-#include "runtime/debugger/checks.h"
-#include "runtime/debugger/lists.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/gui/events.h"
 #include "runtime/gui/gadget_list.h"
 #include "runtime/gui/native.h"

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "runtime/core/strings.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/threads.h"
-#include "runtime/debugger/reports.h"
 #include "runtime/network/network.h"
 
 namespace kx {

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "runtime/core/objects.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/threads.h"
-#include "runtime/debugger/reports.h"
 
 namespace kx {
 

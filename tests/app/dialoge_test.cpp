@@ -14,9 +14,13 @@
 #include "app/layout.h"
 #include "app/symbole.h"
 #include "runtime/core/strings.h"
+#include "runtime/debugger/front_end.h"
+#include "runtime/debugger/profiler.h"
+#include "runtime/debugger/record.h"
 #include "runtime/debugger/type_codes.h"
 #include "tests/app/fahrer.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 using namespace velmora;
 using namespace apptest;
@@ -85,7 +89,7 @@ TEST_F(Dialoge, SelectionWithoutCloseButtonSwitchesFieldsAndRefusesAMissingPath)
       datei_an = IsWindowEnabled(Gadget(f, 52)) && IsWindowEnabled(Gadget(f, 54));
       ordner_aus = !IsWindowEnabled(Gadget(f, 53)) && !IsWindowEnabled(Gadget(f, 55));
       Klick(Gadget(f, 51));
-      for (int i = 0; i < 500 && !IsWindowEnabled(Gadget(f, 53)); ++i) Sleep(10);
+      kxtest::WaitUntil([&] { return IsWindowEnabled(Gadget(f, 53)); }, 5000);
       umgeschaltet = IsWindowEnabled(Gadget(f, 53)) && IsWindowEnabled(Gadget(f, 55)) &&
                      !IsWindowEnabled(Gadget(f, 52)) && !IsWindowEnabled(Gadget(f, 54));
       // Back to "Datei", a path that does not exist: the message, and the window stays.
@@ -93,8 +97,7 @@ TEST_F(Dialoge, SelectionWithoutCloseButtonSwitchesFieldsAndRefusesAMissingPath)
       Tippen(Gadget(f, 52), "C:\\gibt\\es\\nicht.txt");
       Klick(Gadget(f, 59));
       meldung = Beantworte("Achtung", IDOK);
-      Sleep(100);
-      EXPECT_TRUE(IsWindow(f));
+      EXPECT_FALSE(kxtest::WaitUntil([&] { return !IsWindow(f); }, 100)) << "closed after the message";
       // A real file confirms and closes the window.
       Tippen(Gadget(f, 52), datei);
       Klick(Gadget(f, 59));
@@ -190,7 +193,7 @@ TEST_F(Dialoge, AboutWindowShowsTheVersionTextReadOnlyAndCloses) {
       HWND f = WarteAufFenster("Über...");
       ASSERT_NE(f, nullptr);
       HWND editor = WarteAufGadget(f, 10);
-      for (int i = 0; i < 500 && Text(editor).empty(); ++i) Sleep(10);
+      kxtest::WaitUntil([&] { return !Text(editor).empty(); }, 5000);
       text = Text(editor);
       stil = GetWindowLongA(editor, GWL_STYLE);
       Bildschirmfoto(f, "uber");

@@ -39,8 +39,7 @@ class DownloadTest : public Programm {
     if (!UploadFertig(180000)) return "";
     Warten([&] { return !bediener_.codes().empty(); }, 5000);
     // The code window's clean-up ends before anything else starts.
-    Warten([] { return !kx::IsWindowObject(CodeWindow); }, 5000);
-    Warten([] { return false; }, 1200);
+    Warten(AlleThreadsBeendet, 10000);
     return bediener_.codes().empty() ? "" : bediener_.codes().back();
   }
   std::string DateiSenden(const std::string& name, const std::string& inhalt) {

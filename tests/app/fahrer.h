@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "runtime/gui/png.h"
+#include "tests/support/wait_until.h"
 
 namespace apptest {
 
@@ -47,17 +48,14 @@ inline HWND FindeFenster(const char* titel, const char* klasse = nullptr, DWORD 
 
 // The same, waiting up to 10 s for it.
 inline HWND WarteAufFenster(const char* titel, const char* klasse = nullptr, DWORD prozess = GetCurrentProcessId()) {
-  for (int i = 0; i < 1000; ++i) {
-    if (HWND h = FindeFenster(titel, klasse, prozess)) return h;
-    Sleep(10);
-  }
-  return nullptr;
+  HWND h = nullptr;
+  kxtest::WaitUntil([&] { return (h = FindeFenster(titel, klasse, prozess)) != nullptr; }, 10000);
+  return h;
 }
 
 // Waits until the window is gone (up to 10 s); true if it went.
 inline bool WarteBisZu(HWND h) {
-  for (int i = 0; i < 1000 && IsWindow(h); ++i) Sleep(10);
-  return !IsWindow(h);
+  return kxtest::WaitUntil([&] { return !IsWindow(h); }, 10000);
 }
 
 // The control with this gadget number among the window's descendants.
@@ -108,11 +106,9 @@ inline HWND Dateinamenfeld(HWND dialog) {
 
 // Waits (up to 10 s) for the gadget: a window shows before its gadgets are built.
 inline HWND WarteAufGadget(HWND fenster, int nummer) {
-  for (int i = 0; i < 1000; ++i) {
-    if (HWND h = Gadget(fenster, nummer)) return h;
-    Sleep(10);
-  }
-  return nullptr;
+  HWND h = nullptr;
+  kxtest::WaitUntil([&] { return (h = Gadget(fenster, nummer)) != nullptr; }, 10000);
+  return h;
 }
 
 inline std::string Text(HWND h) {
@@ -152,6 +148,18 @@ inline Meldung Beantworte(const char* titel, int knopf, DWORD prozess = GetCurre
   return m;
 }
 
+inline BOOL CALLBACK UngemaltPruefen(HWND h, LPARAM p) {
+  if (GetUpdateRect(h, nullptr, FALSE)) *reinterpret_cast<bool*>(p) = true;
+  return TRUE;
+}
+
+// Whether the window and its controls have painted all there is to paint.
+inline bool Gemalt(HWND fenster) {
+  bool offen = GetUpdateRect(fenster, nullptr, FALSE) != 0;
+  EnumChildWindows(fenster, UngemaltPruefen, reinterpret_cast<LPARAM>(&offen));
+  return !offen;
+}
+
 // Saves what the screen shows of the window (frame and all) as
 // <build tree>/screenshots/<name>.png, for a person to look at.
 inline bool Bildschirmfoto(HWND fenster, const std::string& name) {
@@ -163,13 +171,13 @@ inline bool Bildschirmfoto(HWND fenster, const std::string& name) {
   RedrawWindow(fenster, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   if (GetWindowThreadProcessId(fenster, nullptr) == GetCurrentThreadId()) {
     // Our own window: paint it here.
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 500;) {
+    kxtest::WaitUntil([&] {
       MSG m;
       while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-      Sleep(10);
-    }
+      return Gemalt(fenster);
+    }, 2000);
   } else {
-    Sleep(500);  // the owning thread paints
+    kxtest::WaitUntil([&] { return Gemalt(fenster); }, 2000);  // the owning thread paints
   }
   RECT r;
   GetWindowRect(fenster, &r);

@@ -22,6 +22,8 @@
 #include "app/ressourcen.h"
 #include "app/symbole.h"
 #include "runtime/core/strings.h"
+#include "runtime/debugger/front_end.h"
+#include "runtime/debugger/record.h"
 #include "runtime/debugger/type_codes.h"
 #include "runtime/gui/gadget.h"
 #include "runtime/gui/image.h"

@@ -25,6 +25,7 @@
 #include "app/globals.h"
 #include "app/layout.h"
 #include "app/pipelines.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
 #include "runtime/gui/events.h"
@@ -35,6 +36,7 @@
 #include "tests/support/report_recorder.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace pipetest {
 
@@ -82,7 +84,7 @@ class Server {
   bool Steuern(const char* anfrage, const char* zustand) const {
     const std::string datei = Win(state_ + "/" + anfrage);
     kxtest::WriteBytes(datei, "1");
-    for (int i = 0; i < 300 && kxtest::Exists(datei); ++i) Sleep(50);
+    kxtest::WaitUntil([&] { return !kxtest::Exists(datei); }, 15000);
     // The port file is rewritten once the restarted server listens.
     return !kxtest::Exists(datei) && Trim(kxtest::ReadBytes(Win(state_ + "/ftp.state"))) == zustand;
   }
@@ -141,12 +143,11 @@ class Bediener {
   }
   // Waits until a message box with this title was confirmed.
   bool warteAufMeldung(const std::string& titel, DWORD ms) const {
-    for (DWORD t = 0; t < ms; t += 20) {
+    return kxtest::WaitUntil([&] {
       for (const Meldung& m : meldungen())
         if (m.titel == titel) return true;
-      Sleep(20);
-    }
-    return false;
+      return false;
+    }, ms);
   }
   // Another window the test wants to drive (by its title).
   void beiFenster(const std::string& titel, std::function<void(HWND)> tun) {
@@ -286,12 +287,23 @@ inline std::string Zelle(intptr_t liste, int32_t spalte) {
 // Serves the window while waiting: until `fertig` holds or the time is over.
 // `jedesMal` runs after every round (to watch gadgets).
 inline bool Warten(const std::function<bool()>& fertig, DWORD ms, const std::function<void()>& jedesMal = {}) {
-  const DWORD start = GetTickCount();
-  while (!fertig()) {
-    if (GetTickCount() - start > ms) return false;
+  return kxtest::WaitUntil([&] {
+    if (fertig()) return true;
     kx::WaitWindowEvent(10);
     if (jedesMal) jedesMal();
-  }
+    return false;
+  }, ms);
+}
+
+// Whether every thread the runtime started has ended: the code window's
+// thread, whose number nobody keeps, ends with the upload's clean-up.
+inline bool AlleThreadsBeendet() {
+  std::vector<int32_t> nummern;
+  kx::FindDebuggerList("KX_LIBRARY_Thread")->walk([](void* liste, const char*, intptr_t nummer) {
+    static_cast<std::vector<int32_t>*>(liste)->push_back(int32_t(nummer));
+  }, &nummern);
+  for (int32_t nummer : nummern)
+    if (kx::ThreadRunning(nummer)) return false;
   return true;
 }
 
@@ -330,8 +342,7 @@ class Programm : public testing::Test {
       if (kx::ThreadRunning(t->load())) kx::StopThread(t->load());
     }
     // The code window's clean-up runs after it is closed: let it end.
-    Warten([] { return !kx::IsWindowObject(CodeWindow); }, 5000);
-    Warten([] { return false; }, 1200);
+    Warten(AlleThreadsBeendet, 10000);
     kx::CloseWindow(Hauptfenster);
     SetEnvironmentVariableA("TMP", altTmp_);
     SetEnvironmentVariableA("TEMP", altTemp_);

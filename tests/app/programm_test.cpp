@@ -15,6 +15,7 @@
 #include "tests/app/velmora_prozess.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 using namespace apptest;
 
@@ -30,11 +31,7 @@ class Velmora : public VelmoraProzess {
   Meldung Meldung_Beantworten(const char* titel, int knopf) { return Beantworte(titel, knopf, id()); }
   // No window of the program with this title comes within the time.
   bool Kein(const char* titel, const char* klasse, int ms) {
-    for (int i = 0; i < ms / 10; ++i) {
-      if (FindeFenster(titel, klasse, id())) return false;
-      Sleep(10);
-    }
-    return true;
+    return !kxtest::WaitUntil([&] { return FindeFenster(titel, klasse, id()) != nullptr; }, DWORD(ms));
   }
 };
 
@@ -71,7 +68,7 @@ void Erste_Zeile_Markieren(HWND liste) {
   GetWindowRect(reinterpret_cast<HWND>(SendMessageA(liste, LVM_GETHEADER, 0, 0)), &kopf);
   GetWindowRect(liste, &r);
   Echter_Klick(liste, 40, kopf.bottom - r.top + 8);
-  for (int i = 0; i < 300 && SendMessageA(liste, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) != 0; ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return SendMessageA(liste, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) == 0; }, 3000);
 }
 
 }  // namespace
@@ -117,8 +114,7 @@ TEST(Programm, CloseAnsweredNoKeepsItRunningYesEndsIt) {
   Schliessen(programm.fenster);
   Meldung frage = programm.Meldung_Beantworten("Wirklich Beenden", IDNO);
   EXPECT_EQ(frage.titel, "Wirklich Beenden");
-  Sleep(300);
-  EXPECT_TRUE(programm.laeuft());
+  EXPECT_FALSE(kxtest::WaitUntil([&] { return !programm.laeuft(); }, 300)) << "ended after No";
   EXPECT_TRUE(IsWindowVisible(programm.fenster));
   Beenden(programm);
 }
@@ -138,7 +134,7 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   // The add button, clicked: the row with the size in column 4, the hints change.
   Echter_Klick(hinzufuegen, 20, 20);
   Datei_Waehlen(programm, datei);
-  for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return programm.Zeilen(liste) != 0; }, 3000);
   ASSERT_EQ(programm.Zeilen(liste), 1);
   EXPECT_EQ(programm.Zelle(liste, 0, 0), "bericht.pdf");
   EXPECT_EQ(programm.Zelle(liste, 0, 4), "976 KB");
@@ -155,17 +151,17 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   // A selected row enables the send button; a click on the list's empty
   // area takes the selection away and the button with it.
   Erste_Zeile_Markieren(liste);
-  for (int i = 0; i < 300 && !IsWindowEnabled(senden); ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return IsWindowEnabled(senden); }, 3000);
   EXPECT_TRUE(IsWindowEnabled(senden));
   Bildschirmfoto(programm.fenster, "programm_sendeliste");
   Echter_Klick(liste, 300, 250);
-  for (int i = 0; i < 300 && IsWindowEnabled(senden); ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return !IsWindowEnabled(senden); }, 3000);
   EXPECT_FALSE(IsWindowEnabled(senden));
   Erste_Zeile_Markieren(liste);
 
   // Menu "Löschen": the row stays, blank, so adding is still refused.
   programm.Menue(3);
-  for (int i = 0; i < 300 && !programm.Zelle(liste, 0, 0).empty(); ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return programm.Zelle(liste, 0, 0).empty(); }, 3000);
   EXPECT_EQ(programm.Zeilen(liste), 1);
   for (int spalte = 0; spalte < 6; ++spalte) EXPECT_EQ(programm.Zelle(liste, 0, spalte), "") << spalte;
   programm.Menue(1);
@@ -175,7 +171,7 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   // The delete button removes the row.
   Erste_Zeile_Markieren(liste);
   Klick(programm.Gadget(4));
-  for (int i = 0; i < 300 && programm.Zeilen(liste) != 0; ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return programm.Zeilen(liste) == 0; }, 3000);
   EXPECT_EQ(programm.Zeilen(liste), 0);
 
   // Nothing selected: the delete button says so.
@@ -185,7 +181,7 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   // The menu's add puts the size in column 1.
   programm.Menue(1);
   Datei_Waehlen(programm, datei);
-  for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return programm.Zeilen(liste) != 0; }, 3000);
   EXPECT_EQ(programm.Zelle(liste, 0, 1), "976 KB");
   EXPECT_EQ(programm.Zelle(liste, 0, 4), "");
   Beenden(programm);

@@ -21,6 +21,7 @@
 #include "runtime/debugger/type_codes.h"
 #include "tests/support/report_recorder.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 using namespace velmora;
 
@@ -255,10 +256,10 @@ TEST(Symboltabellen, ThreadStartCheckFindsTheApplicationsProcedures) {
     kxtest::ReportRecorder berichte;
     int32_t thread = kx::StartThread(&Rechner_Hauptfenster_Spalte, 0);
     ASSERT_NE(thread, 0);
-    while (kx::ThreadRunning(thread)) Sleep(1);
+    ASSERT_TRUE(kxtest::WaitUntil([&] { return !kx::ThreadRunning(thread); }, 10000));
     EXPECT_EQ(berichte.count(), 0u) << berichte.lastKey();
     int32_t fremd = kx::StartThread(&Nicht_Gelistet, 0);
-    while (kx::ThreadRunning(fremd)) Sleep(1);
+    ASSERT_TRUE(kxtest::WaitUntil([&] { return !kx::ThreadRunning(fremd); }, 10000));
     EXPECT_TRUE(berichte.has("NoProcedure"));
   }
   kx::SetDebugSymbols(vorher);

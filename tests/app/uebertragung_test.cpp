@@ -18,6 +18,7 @@
 #include "tests/app/velmora_prozess.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 using namespace apptest;
 
@@ -75,17 +76,19 @@ class Velmora : public VelmoraProzess {
   // Waits for the code window (up to `ms`), reads the code and closes it.
   std::string Code(DWORD ms, const std::function<void()>& jedesMal = {}) {
     HWND code = nullptr;
-    for (DWORD t = 0; t < ms && !code && laeuft(); t += 20) {
+    kxtest::WaitUntil([&] {
       code = FindeFenster("Code", nullptr, id());
       if (jedesMal) jedesMal();
-      if (!code) Sleep(20);
-    }
+      return code || !laeuft();
+    }, ms);
     if (!code) return "";
     HWND feld = WarteAufGadget(code, 44);
-    Sleep(200);
-    // Another process's edit control: its text comes by message.
+    // Another process's edit control: its text comes by message, once the
+    // window's thread has set it.
     char puffer[64] = {};
-    if (feld) SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer));
+    if (feld) {
+      kxtest::WaitUntil([&] { return SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer)) > 0; }, 5000);
+    }
     std::string text = puffer;
     Bildschirmfoto(code, "uebertragung_code");
     Klick(apptest::Gadget(code, 45));
@@ -105,16 +108,16 @@ class Velmora : public VelmoraProzess {
     if (!feld) return {};
     Tippen(feld, ziel);
     PostMessageA(speichern, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 12000; ++i) {
+    const char* gekommen = nullptr;
+    kxtest::WaitUntil([&] {
       for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
-        if (FindeFenster(titel, "#32770", id())) {
-          Bildschirmfoto(fenster, "uebertragung_empfangen");
-          return Beantworte(titel, IDOK, id());
-        }
+        if (FindeFenster(titel, "#32770", id())) gekommen = titel;
       }
-      Sleep(10);
-    }
-    return {};
+      return gekommen != nullptr;
+    }, 120000);
+    if (!gekommen) return {};
+    Bildschirmfoto(fenster, "uebertragung_empfangen");
+    return Beantworte(gekommen, IDOK, id());
   }
   void Beenden() {
     Schliessen(fenster);
@@ -182,12 +185,8 @@ TEST_F(Uebertragung, KilledAfterPartTwoResumesAtTheNextStart) {
     ASSERT_NE(programm.fenster, nullptr);
     programm.Senden(temp_ / "akte.bin");
     const std::string record = temp_ / "Velmora\\Infos.txt";
-    bool zwei = false;
-    for (int i = 0; i < 6000 && !zwei; ++i) {
-      zwei = kxtest::ReadBytes(record).find("Erfolgreich2\r\n") != std::string::npos;
-      if (!zwei) Sleep(5);
-    }
-    ASSERT_TRUE(zwei);
+    ASSERT_TRUE(kxtest::WaitUntil(
+        [&] { return kxtest::ReadBytes(record).find("Erfolgreich2\r\n") != std::string::npos; }, 60000));
     programm.Toeten();
   }
   EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1\\3.quon")));
@@ -196,7 +195,7 @@ TEST_F(Uebertragung, KilledAfterPartTwoResumesAtTheNextStart) {
   Velmora programm(temp_.path());
   ASSERT_NE(programm.fenster, nullptr);
   HWND liste = programm.Gadget(1);
-  for (int i = 0; i < 300 && programm.Zeilen(liste) == 0; ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return programm.Zeilen(liste) != 0; }, 3000);
   EXPECT_EQ(programm.Zeilen(liste), 1);
   EXPECT_EQ(programm.Zelle(liste, 0, 0), "akte.bin");
   EXPECT_EQ(programm.Code(120000), "1");

@@ -99,7 +99,7 @@ TEST_F(UploadTest, FileGoesOutAsFourPartsUnderTheNextFreeCode) {
   EXPECT_EQ(gesendet, (std::vector<std::string>{"0 MB", "1 MB", "2 MB", "3 MB"}));
 
   // Finished: no resume record, the private folder emptied.
-  Warten([] { return false; }, 2500);
+  ASSERT_TRUE(Warten(AlleThreadsBeendet, 10000));
   EXPECT_FALSE(kxtest::Exists(S(Templog) + "Infos.txt"));
   EXPECT_FALSE(kxtest::Exists(S(Tempdir) + "Velmora.zip"));
   EXPECT_TRUE(kxtest::IsFolder(S(Tempdir)));
@@ -124,8 +124,7 @@ TEST_F(UploadTest, SecondFolderUploadOfTheRunSendsOnlyItsOwnFiles) {
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "1");
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\txt.txt")), "");
   // The code window's clean-up ends before the next upload starts.
-  Warten([] { return !kx::IsWindowObject(CodeWindow); }, 5000);
-  Warten([] { return false; }, 1200);
+  ASSERT_TRUE(Warten(AlleThreadsBeendet, 10000));
 
   kx::ClearGadgetItems(ListIcon_0);
   Setzen(&Upload_Ordner_Pfad, lokal("zwei\\"));

@@ -7,6 +7,7 @@
 
 #include "runtime/core/objects.h"
 #include "support/report_recorder.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -20,15 +21,7 @@ DWORD WINAPI SpawnEntry(void* p) {
   delete static_cast<SpawnArgs*>(p);
   return a.fn(a.arg);
 }
-// Polls the condition every 10 ms for up to 5 s; true once it holds.
-template <class Condition>
-bool WaitFor(Condition done) {
-  for (int tries = 0; tries < 500; ++tries) {
-    if (done()) return true;
-    Sleep(10);
-  }
-  return done();
-}
+using kxtest::WaitUntil;
 
 HANDLE Spawn(DWORD (*fn)(void*), void* arg) {
   return CreateThread(nullptr, 0, SpawnEntry, new SpawnArgs{fn, arg}, 0, nullptr);
@@ -283,9 +276,8 @@ TEST(ThreadRecords, PartsAreMadeOnFirstUseAndFreedAfterTheThreadEnds) {
   GetExitCodeThread(t, &code);
   CloseHandle(t);
   EXPECT_EQ(code, 0u);
-  WaitFor([] { return g_partsFreed != 0; });
-  Sleep(50);
-  EXPECT_EQ(g_partsFreed.load(), 1);
+  ASSERT_TRUE(WaitUntil([] { return g_partsFreed != 0; }, 5000));
+  EXPECT_FALSE(WaitUntil([] { return g_partsFreed > 1; }, 50)) << "freed twice";
   // The main thread's own part is untouched.
   EXPECT_EQ(static_cast<Part*>(kx::GetThreadRecord(g_partOffset))->value, 5);
 }
@@ -332,7 +324,7 @@ void OrderCleanup(void* value) {
 TEST(ThreadExitWatchers, TheSixtyThirdWatchedThreadStartsASecondWatcher) {
   for (auto& c : g_cleanups) c = 0;
   // Watchers of earlier tests end once their threads' cleanups ran.
-  WaitFor([] { return kx::ThreadExitWatcherCount() == 0; });
+  WaitUntil([] { return kx::ThreadExitWatcherCount() == 0; }, 5000);
   int before = kx::ThreadExitWatcherCount();
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE registered = CreateSemaphoreA(nullptr, 0, 100, nullptr);
@@ -362,16 +354,21 @@ TEST(ThreadExitWatchers, TheSixtyThirdWatchedThreadStartsASecondWatcher) {
     ASSERT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
     CloseHandle(t);
   }
-  WaitFor([] {
+  WaitUntil([] {
     for (int i = 0; i < Threads; ++i) {
       if (g_cleanups[i] != 1) return false;
     }
     return true;
-  });
-  Sleep(100);
+  }, 5000);
+  EXPECT_FALSE(WaitUntil([] {
+    for (int i = 0; i < Threads; ++i) {
+      if (g_cleanups[i] > 1) return true;
+    }
+    return false;
+  }, 100)) << "a cleanup ran twice";
   for (int i = 0; i < Threads; ++i) EXPECT_EQ(g_cleanups[i].load(), 1) << i;
   // Watchers whose threads have all ended go away.
-  WaitFor([&] { return kx::ThreadExitWatcherCount() == before; });
+  WaitUntil([&] { return kx::ThreadExitWatcherCount() == before; }, 5000);
   EXPECT_EQ(kx::ThreadExitWatcherCount(), before);
   CloseHandle(release);
   CloseHandle(registered);
@@ -379,7 +376,7 @@ TEST(ThreadExitWatchers, TheSixtyThirdWatchedThreadStartsASecondWatcher) {
 
 TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
   if (g_partOffset < 0) g_partOffset = kx::RegisterThreadRecord(sizeof(Part), InitPart, FreePart);
-  WaitFor([] { return kx::ThreadExitWatcherCount() == 0; });
+  WaitUntil([] { return kx::ThreadExitWatcherCount() == 0; }, 5000);
   ASSERT_EQ(kx::ThreadExitWatcherCount(), 0);
   static std::atomic<int> ran{0};
   ran = 0;
@@ -393,12 +390,12 @@ TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
   }, nullptr);
   WaitForSingleObject(t, 5000);
   CloseHandle(t);
-  WaitFor([] { return ran != 0 && kx::ThreadExitWatcherCount() == 0; });
+  WaitUntil([] { return ran != 0 && kx::ThreadExitWatcherCount() == 0; }, 5000);
   EXPECT_EQ(ran.load(), 1);
   EXPECT_EQ(kx::ThreadExitWatcherCount(), 0);
   // The watcher's own part is freed once, after the watcher ended.
-  WaitFor([&] { return g_partsFreed != freedBefore; });
-  Sleep(50);
+  WaitUntil([&] { return g_partsFreed != freedBefore; }, 5000);
+  EXPECT_FALSE(WaitUntil([&] { return g_partsFreed - freedBefore > 1; }, 50)) << "freed twice";
   EXPECT_EQ(g_partsFreed - freedBefore, 1);
 }
 
@@ -406,9 +403,8 @@ TEST(ThreadExitWatchers, ACleanupUsingAPerThreadPartDoesNotKeepItsWatcher) {
 // itself, so it frees its own part when it ends.
 TEST(ThreadExitWatchers, AWatcherFreesItsOwnPartWhenItEnds) {
   if (g_partOffset < 0) g_partOffset = kx::RegisterThreadRecord(sizeof(Part), InitPart, FreePart);
-  WaitFor([] { return kx::ThreadExitWatcherCount() == 0; });
+  WaitUntil([] { return kx::ThreadExitWatcherCount() == 0; }, 5000);
   ASSERT_EQ(kx::ThreadExitWatcherCount(), 0);
-  Sleep(50);  // the last watcher's cleanups run after it left the list
   static std::atomic<int> ran{0};
   ran = 0;
   int freedBefore = g_partsFreed;
@@ -431,14 +427,14 @@ TEST(ThreadExitWatchers, AWatcherFreesItsOwnPartWhenItEnds) {
   }, nullptr);
   WaitForSingleObject(t, 5000);
   CloseHandle(t);
-  WaitFor([] { return ran != 0; });
+  WaitUntil([] { return ran != 0; }, 5000);
   EXPECT_EQ(ran.load(), 1);
   EXPECT_EQ(kx::ThreadExitWatcherCount(), 1);
   SetEvent(hold);
   WaitForSingleObject(keeper, 5000);
   CloseHandle(keeper);
-  WaitFor([&] { return kx::ThreadExitWatcherCount() == 0 && g_partsFreed != freedBefore; });
-  Sleep(50);
+  WaitUntil([&] { return kx::ThreadExitWatcherCount() == 0 && g_partsFreed != freedBefore; }, 5000);
+  EXPECT_FALSE(WaitUntil([&] { return g_partsFreed - freedBefore > 1; }, 50)) << "freed twice";
   EXPECT_EQ(kx::ThreadExitWatcherCount(), 0);
   EXPECT_EQ(g_partsFreed - freedBefore, 1);
   CloseHandle(hold);
@@ -454,12 +450,12 @@ TEST(ThreadExitWatchers, CleanupsOfOneThreadRunMostRecentFirst) {
   }, nullptr);
   WaitForSingleObject(t, 5000);
   CloseHandle(t);
-  WaitFor([] {
+  WaitUntil([] {
     EnterCriticalSection(&g_orderLock);
     size_t n = g_order.size();
     LeaveCriticalSection(&g_orderLock);
     return n == 3;
-  });
+  }, 5000);
   EnterCriticalSection(&g_orderLock);
   EXPECT_EQ(g_order, (std::vector<int>{3, 2, 1}));
   LeaveCriticalSection(&g_orderLock);

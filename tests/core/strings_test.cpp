@@ -12,6 +12,7 @@
 
 #include "runtime/core/kxstring.h"
 #include "support/report_recorder.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -386,11 +387,9 @@ TEST_F(Strings, AThreadsBufferIsReleasedAfterItEnds) {
   ASSERT_NE(thread, nullptr);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
+  // The watcher runs the cleanup soon after the thread's end.
   size_t after = busyWhileRunning;
-  for (int i = 0; i < 300 && after + 200000 > busyWhileRunning; i++) {
-    Sleep(10);  // the watcher runs the cleanup soon after the thread's end
-    after = BusyBytes(kx::StringHeap());
-  }
+  kxtest::WaitUntil([&] { return (after = BusyBytes(kx::StringHeap())) + 200000 <= busyWhileRunning; }, 3000);
   EXPECT_LE(after + 200000, busyWhileRunning);
 }
 

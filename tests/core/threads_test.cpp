@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
-#include "runtime/debugger/lists.h"
 #include "support/report_recorder.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -20,20 +22,32 @@ int32_t WaitForGate(int32_t value) {
   return value;
 }
 
-bool WaitUntilEnded(int32_t thread) {
-  for (int i = 0; i < 500; ++i) {
-    if (!kx::ThreadRunning(thread)) return true;
-    Sleep(10);
+using kxtest::WaitUntil;
+
+// The condition that the numbered thread has ended.
+auto Ended(int32_t thread) {
+  return [thread] { return !kx::ThreadRunning(thread); };
+}
+
+// The condition that every thread the library lists has ended.
+bool AllEnded() {
+  std::vector<int32_t> numbers;
+  kx::FindDebuggerList("KX_LIBRARY_Thread")->walk([](void* context, const char*, intptr_t number) {
+    static_cast<std::vector<int32_t>*>(context)->push_back(int32_t(number));
+  }, &numbers);
+  for (int32_t number : numbers) {
+    if (kx::ThreadRunning(number)) return false;
   }
-  return false;
+  return true;
 }
 
 class Threads : public ::testing::Test {
  protected:
   void SetUp() override { g_gate = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
   void TearDown() override {
+    // The gate closes once no thread of the test waits on it any more.
     SetEvent(g_gate);
-    Sleep(20);
+    EXPECT_TRUE(WaitUntil(AllEnded, 5000)) << "a thread of the test still runs";
     CloseHandle(g_gate);
   }
 };
@@ -42,7 +56,7 @@ TEST_F(Threads, NumbersCountUpAndAreNeverReused) {
   kxtest::ReportRecorder recorder;
   int32_t first = kx::StartThread(ReturnAtOnce, 7);
   ASSERT_GE(first, 1);
-  ASSERT_TRUE(WaitUntilEnded(first));
+  ASSERT_TRUE(WaitUntil(Ended(first), 5000));
   // The ended thread's entry is pruned by this start, but its number stays used.
   int32_t second = kx::StartThread(WaitForGate, 0);
   EXPECT_EQ(second, first + 1);
@@ -50,7 +64,7 @@ TEST_F(Threads, NumbersCountUpAndAreNeverReused) {
   EXPECT_EQ(kx::ThreadRunning(first), 0);
   EXPECT_EQ(kx::ThreadRunning(second + 100), 0);
   SetEvent(g_gate);
-  EXPECT_TRUE(WaitUntilEnded(second));
+  EXPECT_TRUE(WaitUntil(Ended(second), 5000));
   EXPECT_EQ(recorder.count(), 0u);
 }
 
@@ -59,7 +73,7 @@ TEST_F(Threads, TheProcedureGetsItsValue) {
   seen = 0;
   int32_t t = kx::StartThread([](int32_t v) -> int32_t { seen = v; return 0; }, 4711);
   ASSERT_GT(t, 0);
-  ASSERT_TRUE(WaitUntilEnded(t));
+  ASSERT_TRUE(WaitUntil(Ended(t), 5000));
   EXPECT_EQ(seen.load(), 4711);
 }
 
@@ -92,7 +106,7 @@ TEST_F(Threads, StopThreadEndsAndChecks) {
   EXPECT_EQ(recorder.lastText(), "The specified Thread does not exists.");
 
   int32_t ended = kx::StartThread(ReturnAtOnce, 0);
-  ASSERT_TRUE(WaitUntilEnded(ended));
+  ASSERT_TRUE(WaitUntil(Ended(ended), 5000));
   recorder.clear();
   kx::StopThread(ended);
   EXPECT_EQ(recorder.lastKey(), "InvalidThread");
@@ -164,15 +178,13 @@ TEST_F(Threads, AMutexLockedTwiceMustBeUnlockedTwice) {
     return 0;
   }, 0);
   ASSERT_GT(other, 0);
-  for (int i = 0; i < 500 && tried == 0; ++i) Sleep(10);
+  ASSERT_TRUE(WaitUntil([] { return tried != 0; }, 5000));
   EXPECT_EQ(tried.load(), 1);
-  Sleep(50);
-  EXPECT_EQ(got.load(), 0);
+  EXPECT_FALSE(WaitUntil([] { return got != 0; }, 50)) << "got the held mutex";
   kx::UnlockMutex(&mutex);
-  Sleep(50);
-  EXPECT_EQ(got.load(), 0);  // still held once
+  EXPECT_FALSE(WaitUntil([] { return got != 0; }, 50)) << "got the mutex still held once";
   kx::UnlockMutex(&mutex);
-  EXPECT_TRUE(WaitUntilEnded(other));
+  EXPECT_TRUE(WaitUntil(Ended(other), 5000));
   EXPECT_EQ(got.load(), 1);
   EXPECT_EQ(kx::TryLockMutex(&mutex), 1);
   EXPECT_EQ(kx::TryLockMutex(&mutex), 1);
@@ -217,7 +229,7 @@ TEST_F(Threads, TheMutexExcludesUnderContention) {
     t = kx::StartThread(work, 2000);
     ASSERT_GT(t, 0);
   }
-  for (int32_t t : threads) ASSERT_TRUE(WaitUntilEnded(t));
+  for (int32_t t : threads) ASSERT_TRUE(WaitUntil(Ended(t), 5000));
   EXPECT_EQ(counter, 8000);
   EXPECT_EQ(overlap, 0);
   EXPECT_EQ(mutex.owner, 0ul);
@@ -269,7 +281,7 @@ TEST_F(Threads, DebuggerListsShowThreadsAndMutexes) {
   // The list is read from another thread, as the debugger's front-end would.
   static std::string seen;
   int32_t reader = kx::StartThread([](int32_t) -> int32_t { seen = Rows("KX_LIBRARY_ThreadMutex"); return 0; }, 0);
-  ASSERT_TRUE(WaitUntilEnded(reader));
+  ASSERT_TRUE(WaitUntil(Ended(reader), 5000));
   EXPECT_NE(seen.find(id + "\tLocked|" + id), std::string::npos) << seen;
   kx::UnlockMutex(&mutex);
   kx::FreeMutex(&mutex);
@@ -283,7 +295,7 @@ TEST_F(Threads, TheThreadListCanBeShownFromAListedThread) {
   static std::atomic<int32_t> self{0};
   seen.clear();
   int32_t t = kx::StartThread([](int32_t) -> int32_t {
-    while (self == 0) Sleep(1);
+    WaitUntil([] { return self != 0; }, 5000);
     seen = Rows("KX_LIBRARY_Thread");
     return 0;
   }, 0);

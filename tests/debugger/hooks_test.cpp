@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
-#include "runtime/debugger/lists.h"
 #include "support/report_recorder.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -240,8 +241,7 @@ TEST_F(Hooks, WaitingThreadsHoldAtTheirNextLine) {
     InterlockedExchange(&otherPassed, 1);
     return 0;
   }, nullptr, 0, nullptr);
-  Sleep(100);
-  EXPECT_EQ(otherPassed, 0);
+  EXPECT_FALSE(kxtest::WaitUntil([&] { return otherPassed != 0; }, 100)) << "passed the line while stopped";
   SetEvent(leaveStop);
   EXPECT_EQ(WaitForSingleObject(other, 5000), WAIT_OBJECT_0);
   EXPECT_EQ(otherPassed, 1);
@@ -288,12 +288,9 @@ TEST_F(Hooks, CallCountersReset) {
   EXPECT_EQ(kx::ProcedureCallCount(1), 1);
 }
 
-bool Ended(int32_t thread, int milliseconds) {
-  for (int waited = 0; kx::ThreadRunning(thread); waited += 10) {
-    if (waited >= milliseconds) return false;
-    Sleep(10);
-  }
-  return true;
+// The condition that the numbered thread has ended.
+auto Ended(int32_t thread) {
+  return [thread] { return !kx::ThreadRunning(thread); };
 }
 
 // Several threads enter procedures at once: no call is lost.
@@ -309,7 +306,7 @@ TEST_F(Hooks, CallCountersCountCallsOfManyThreads) {
   };
   int32_t threads[Threads];
   for (int32_t& t : threads) ASSERT_GT(t = kx::StartThread(enterMany, 0), 0);
-  for (int32_t t : threads) ASSERT_TRUE(Ended(t, 60000));
+  for (int32_t t : threads) ASSERT_TRUE(kxtest::WaitUntil(Ended(t), 60000));
   EXPECT_EQ(kx::ProcedureCallCount(0), Threads * Calls);
 }
 
@@ -329,10 +326,7 @@ int32_t g_worker = 0;
 // held in its line hook, shows as paused.
 int WatchThreadList(int32_t, int, void*) {
   std::string paused = std::to_string(g_worker) + "\t16\tPaused";
-  for (int i = 0; i < 500 && g_rowsWhileStopped.find(paused) == std::string::npos; ++i) {
-    Sleep(10);
-    g_rowsWhileStopped = ThreadRows();
-  }
+  kxtest::WaitUntil([&] { return (g_rowsWhileStopped = ThreadRows()).find(paused) != std::string::npos; }, 5000);
   return kx::StateRunning;
 }
 
@@ -356,17 +350,17 @@ TEST_F(Hooks, ThreadListShowsThreadsHeldByAStopAsPaused) {
       << g_rowsWhileStopped;
   // Released by the end of the stop, the worker runs again.
   std::string rows;
-  for (int i = 0; i < 500 && (rows = ThreadRows()).find(running) == std::string::npos; ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return (rows = ThreadRows()).find(running) != std::string::npos; }, 5000);
   EXPECT_NE(rows.find(running), std::string::npos) << rows;
   int firstOnly = 0;
   kx::FindDebuggerList("KX_LIBRARY_Thread")->walk([](void* context, const char*, intptr_t) {
     ++*static_cast<int*>(context);
   }, &firstOnly);
   g_running = 0;
-  ASSERT_TRUE(Ended(g_worker, 10000));
+  ASSERT_TRUE(kxtest::WaitUntil(Ended(g_worker), 10000));
   int32_t next = kx::StartThread([](int32_t) -> int32_t { return 0; }, 0);
   ASSERT_GT(next, 0);
-  EXPECT_TRUE(Ended(next, 10000));
+  EXPECT_TRUE(kxtest::WaitUntil(Ended(next), 10000));
 }
 
 TEST(TypeNames, DisplayNames) {

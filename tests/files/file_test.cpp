@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/objects.h"
 #include "runtime/core/strings.h"
-#include "runtime/debugger/lists.h"
 #include "runtime/files/directory.h"
 #include "runtime/files/file.h"
 #include "support/report_recorder.h"

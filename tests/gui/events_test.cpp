@@ -14,6 +14,7 @@
 #include "runtime/gui/events.h"
 #include "runtime/gui/window.h"
 #include "support/report_recorder.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -46,14 +47,6 @@ std::vector<int32_t> WindowEventsOf(const std::vector<Event>& events, intptr_t w
     }
   }
   return out;
-}
-
-// Waits (up to calls waits of 20 ms) for the event; true when it came.
-bool WaitFor(int32_t kind, int calls = 100) {
-  for (int i = 0; i < calls; ++i) {
-    if (kx::WaitWindowEvent(20) == kind) return true;
-  }
-  return false;
 }
 
 class Events : public testing::Test {
@@ -98,7 +91,7 @@ TEST_F(Events, TimeOutsZeroAndNReturnNoEventWhenNothingCame) {
 }
 
 DWORD WINAPI PostLater(void* window) {
-  Sleep(150);
+  Sleep(150);  // the event comes a while after the wait began
   PostMessageA(static_cast<HWND>(window), kx::MessageGadgetEvent, 44, 768);
   return 0;
 }
@@ -111,7 +104,7 @@ TEST_F(Events, WaitWithoutLimitAndWithALimitReturnAnEventThatComesLater) {
   CloseHandle(thread);
   thread = CreateThread(nullptr, 0, PostLater, window_, 0, nullptr);
   int32_t event = 0;
-  for (int i = 0; i < 100 && event != kx::EventKindGadget; ++i) event = kx::WaitWindowEvent(10000);
+  kxtest::WaitUntil([&] { return (event = kx::WaitWindowEvent(10000)) == kx::EventKindGadget; }, 10000);
   EXPECT_EQ(event, kx::EventKindGadget);
   EXPECT_EQ(kx::EventType(), 768);
   WaitForSingleObject(thread, INFINITE);
@@ -123,7 +116,7 @@ TEST_F(Events, GadgetEventPostedByAControlNamesGadgetTypeAndWindow) {
   HWND inner = Button(5, "innen", 10);
   SetParent(inner, page);
   ASSERT_EQ(kx::PostGadgetEvent(inner, 5, 14000), 1);
-  ASSERT_TRUE(WaitFor(kx::EventKindGadget));
+  ASSERT_TRUE(kxtest::WaitUntil([] { return kx::WaitWindowEvent(20) == kx::EventKindGadget; }, 2000));
   EXPECT_EQ(kx::EventGadget(), 5);
   EXPECT_EQ(kx::EventType(), 14000);
   EXPECT_EQ(kx::EventWindow(), 1);
@@ -135,7 +128,7 @@ TEST_F(Events, ButtonClickFromOutsideIsADirectGadgetEvent) {
   kxtest::Background probe;
   ASSERT_TRUE(probe.start(kxtest::ProbeLine({"click", "Ereignisse", "9"})));
   int32_t event = 0;
-  for (int i = 0; i < 300 && event != kx::EventKindGadget; ++i) event = kx::WaitWindowEvent(20);
+  kxtest::WaitUntil([&] { return (event = kx::WaitWindowEvent(20)) == kx::EventKindGadget; }, 6000);
   ASSERT_EQ(event, kx::EventKindGadget);
   EXPECT_EQ(kx::EventGadget(), 9);
   EXPECT_EQ(kx::EventType(), BN_CLICKED);
@@ -155,14 +148,20 @@ TEST_F(Events, CloseFromTheTitleBarArrivesAfterTheMessageThatWasDispatched) {
     if (int32_t e = kx::WaitWindowEvent(10)) events.emplace_back(e, kx::EventWindow());
   };
   ASSERT_EQ(kxtest::XdoTool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1", pump), 0);
-  for (int i = 0; i < 100; ++i) pump();
-  size_t close = events.size();
-  for (size_t i = 0; i < events.size(); ++i) {
-    if (events[i] == Event{kx::EventKindClose, 1} && i > 0 && events[i - 1].first != kx::EventKindClose) {
-      close = i;
-      break;
+  // The close event that follows another event.
+  size_t close = 0;
+  auto closeSeen = [&] {
+    for (close = 0; close < events.size(); ++close) {
+      if (events[close] == Event{kx::EventKindClose, 1} && close > 0 && events[close - 1].first != kx::EventKindClose) {
+        return true;
+      }
     }
-  }
+    return false;
+  };
+  kxtest::WaitUntil([&] {
+    pump();
+    return closeSeen();
+  }, 2000);
   ASSERT_LT(close, events.size()) << "no close event";
   EXPECT_NE(events[close - 1].first, kx::EventKindClose);
   EXPECT_TRUE(IsWindow(window_)) << "the application decides whether to close";
@@ -263,7 +262,10 @@ TEST_F(Events, KeyboardShortcutGivesTheMenuEventWithItsNumber) {
     if (kx::WaitWindowEvent(10) == kx::EventKindMenu) menus.push_back(kx::EventMenu());
   };
   ASSERT_EQ(kxtest::XdoTool("key ctrl+s sleep 0.1 key ctrl+shift+s", pump), 0);
-  for (int i = 0; i < 30; ++i) pump();
+  kxtest::WaitUntil([&] {
+    pump();
+    return menus.size() >= 2;
+  }, 2000);
   EXPECT_EQ(menus, (std::vector<intptr_t>{44, 43})) << "the second shortcut on a key replaces the first";
 
   kxtest::ReportRecorder recorder;

@@ -10,32 +10,51 @@
 #include <string>
 
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 
 namespace kxtest {
 
-// Dispatches the thread's messages for about ms milliseconds (the probe's
-// messages to our windows need a thread that answers them).
-inline void Pump(DWORD ms) {
-  const DWORD start = GetTickCount();
-  do {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  } while (GetTickCount() - start < ms);
+// Dispatches the thread's waiting messages (the probe's messages to our
+// windows need a thread that answers them).
+inline void Pump() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+inline BOOL CALLBACK UnpaintedChild(HWND child, LPARAM unpainted) {
+  if (GetUpdateRect(child, nullptr, FALSE)) *reinterpret_cast<bool*>(unpainted) = true;
+  return TRUE;
+}
+
+// Whether the window and its controls have painted all there is to paint.
+inline bool Painted(HWND window) {
+  bool unpainted = GetUpdateRect(window, nullptr, FALSE) != 0;
+  EnumChildWindows(window, UnpaintedChild, reinterpret_cast<LPARAM>(&unpainted));
+  return !unpainted;
+}
+
+// Answers the thread's messages until the window of this thread has painted
+// (up to two seconds); true if it has.
+inline bool PumpUntilPainted(HWND window) {
+  return WaitUntil([&] {
+    Pump();
+    return Painted(window);
+  }, 2000);
 }
 
 // Makes the window the foreground window (the window system may need a few
-// rounds of messages for it); true when it is.
+// rounds of messages for it); true when it is and the messages of the change
+// have all come (none for 20 ms): only then does real input reach it.
 inline bool Activate(HWND window) {
-  for (int i = 0; i < 100; ++i) {
+  return WaitUntil([&] {
     SetForegroundWindow(window);
-    Pump(20);
-    if (GetForegroundWindow() == window) return true;
-  }
-  return false;
+    Pump();
+    return GetForegroundWindow() == window &&
+           MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT) == WAIT_TIMEOUT;
+  }, 2000);
 }
 
 inline std::string BinaryDir() {
@@ -177,12 +196,12 @@ inline int XdoTool(const std::string& arguments, const std::function<void()>& pu
   if (!WriteBytes(base + ".write", lines) || !MoveFileA((base + ".write").c_str(), (base + ".request").c_str())) {
     return -1;
   }
-  const DWORD begin = GetTickCount();
-  while (!Exists(base + ".done")) {
-    if (GetTickCount() - begin > 10000) return -1;
+  const bool done = WaitUntil([&] {
     if (pump) pump();
-    else Pump(10);
-  }
+    else Pump();
+    return Exists(base + ".done");
+  }, 10000);
+  if (!done) return -1;
   const std::string code = ReadBytes(base + ".done");
   DeleteFileA((base + ".done").c_str());
   DeleteFileA((base + ".output").c_str());

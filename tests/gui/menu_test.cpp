@@ -11,6 +11,7 @@
 #include "runtime/gui/menu.h"
 #include "runtime/gui/window.h"
 #include "support/report_recorder.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -83,8 +84,7 @@ TEST_F(Menus, TwoTitlesSideBySideEachWithItsOwnDropDown) {
   } else {
     EXPECT_TRUE(probe.has("menu unavailable")) << probe.output;
   }
-  Sleep(200);
-  kxtest::Pump(200);
+  EXPECT_TRUE(kxtest::PumpUntilPainted(window_));
   probe = kxtest::Probe({"screenshot", "Menütest", kxtest::ScreenshotDir() + "\\menu_window.bmp"});
   EXPECT_EQ(probe.exitCode, 0) << probe.output;
 }
@@ -111,7 +111,10 @@ TEST_F(Menus, ChoosingAnItemWithTheMouseGivesTheMenuEventWithItsId) {
                                 " sleep 0.3 click 1",
                             pump),
             0);
-  for (int i = 0; i < 50 && items.empty(); ++i) pump();
+  kxtest::WaitUntil([&] {
+    pump();
+    return !items.empty();
+  }, 2000);
   EXPECT_EQ(items, std::vector<intptr_t>{20});
 }
 

@@ -12,6 +12,7 @@
 #include "runtime/core/objects.h"
 #include "runtime/gui/events.h"
 #include "runtime/gui/window.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ class ProbeTest : public testing::Test {
     SendMessageA(progress, PBM_SETRANGE32, 0, 200);
     SendMessageA(progress, PBM_SETPOS, 42, 0);
     SetFocus(GetDlgItem(window_, 3));
-    kxtest::Pump(50);
+    kxtest::PumpUntilPainted(window_);
   }
   void TearDown() override {
     if (kx::FindWindowObject(1)) kx::CloseWindow(1);
@@ -105,10 +106,8 @@ TEST_F(ProbeTest, DrivesButtonsTextsRowsTabsAndClosing) {
   kxtest::Background probe;
   ASSERT_TRUE(probe.start(kxtest::ProbeLine({"settext", Title, "3", "Hallo Welt", "--", "select", Title, "4", "1",
                                              "--", "select", Title, "5", "1", "--", "click", Title, "1"})));
-  bool clicked = false;
-  for (int i = 0; i < 300 && !clicked; ++i) {
-    if (kx::WaitWindowEvent(20) == kx::EventKindGadget && kx::EventGadget() == 1) clicked = true;
-  }
+  const bool clicked = kxtest::WaitUntil(
+      [] { return kx::WaitWindowEvent(20) == kx::EventKindGadget && kx::EventGadget() == 1; }, 6000);
   EXPECT_EQ(probe.finish(), 0) << probe.output();
   EXPECT_TRUE(clicked);
   char text[64] = "";
@@ -118,13 +117,10 @@ TEST_F(ProbeTest, DrivesButtonsTextsRowsTabsAndClosing) {
   EXPECT_EQ(SendMessageA(tabs_, TCM_GETCURSEL, 0, 0), 1);
 
   ASSERT_TRUE(probe.start(kxtest::ProbeLine({"close", Title})));
-  bool closeRequested = false;
-  for (int i = 0; i < 300 && !closeRequested; ++i) {
-    if (kx::WaitWindowEvent(20) == kx::EventKindClose && kx::EventWindow() == 1 &&
-        kx::CurrentEventRecord()->head == nullptr) {
-      closeRequested = true;
-    }
-  }
+  const bool closeRequested = kxtest::WaitUntil([] {
+    return kx::WaitWindowEvent(20) == kx::EventKindClose && kx::EventWindow() == 1 &&
+           kx::CurrentEventRecord()->head == nullptr;
+  }, 6000);
   EXPECT_EQ(probe.finish(), 0);
   EXPECT_TRUE(closeRequested);
   kx::CloseWindow(1);

@@ -7,6 +7,7 @@
 #include "runtime/gui/events.h"
 #include "runtime/gui/window.h"
 #include "runtime/gui/window_sizing.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -42,10 +43,16 @@ TEST(SizingLoop, KeyboardSizingFromTheSystemMenuMovesTheChosenEdge) {
   GetWindowRect(window, &before);
   PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
   auto pump = [] { kx::WaitWindowEvent(10); };
-  for (int i = 0; i < 10; ++i) pump();
+  kxtest::WaitUntil([&] {
+    pump();
+    return kx::CurrentSizingState()->active == 1;
+  }, 2000);
   ASSERT_EQ(kx::CurrentSizingState()->active, 1);
   ASSERT_EQ(kxtest::XdoTool("key Right sleep 0.2 key Right sleep 0.2 key Right sleep 0.2 key Return", pump), 0);
-  for (int i = 0; i < 20; ++i) pump();
+  kxtest::WaitUntil([&] {
+    pump();
+    return kx::CurrentSizingState()->active == 0;
+  }, 2000);
   RECT after;
   GetWindowRect(window, &after);
   EXPECT_EQ(kx::CurrentSizingState()->active, 0) << "Enter ends the loop";
@@ -73,7 +80,10 @@ TEST(SizingLoop, DraggingTheRightBorderWithTheMouseMovesIt) {
                                 " sleep 0.2 mouseup 1",
                             pump),
             0);
-  for (int i = 0; i < 20; ++i) pump();
+  kxtest::WaitUntil([&] {
+    pump();
+    return kx::CurrentSizingState()->active == 0;
+  }, 2000);
   RECT after;
   GetWindowRect(window, &after);
   EXPECT_EQ(kx::CurrentSizingState()->window, window) << "the library's own loop did the sizing";

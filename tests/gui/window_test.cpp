@@ -10,8 +10,8 @@
 #include <string>
 
 #include "gui/gui_support.h"
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/objects.h"
-#include "runtime/debugger/lists.h"
 #include "runtime/gui/events.h"
 #include "runtime/gui/native.h"
 #include "runtime/gui/window.h"

@@ -13,19 +13,21 @@
 #include "runtime/core/objects.h"
 #include "runtime/network/network.h"
 #include "support/report_recorder.h"
+#include "support/wait_until.h"
 
 namespace {
 
 using kx::NetworkConnection;
 
-// Polls fn every 10 ms for up to five seconds; its last result.
+// The first result of fn that is not zero (an event, a count), asked until
+// one comes for up to five seconds; zero if none came.
 template <typename F>
-auto WaitFor(F fn) -> decltype(fn()) {
-  auto result = fn();
-  for (int i = 0; i < 500 && !result; i++) {
-    Sleep(10);
+auto NextResult(F fn) -> decltype(fn()) {
+  decltype(fn()) result{};
+  kxtest::WaitUntil([&] {
     result = fn();
-  }
+    return bool(result);
+  }, 5000);
   return result;
 }
 
@@ -127,7 +129,7 @@ class TcpPair : public Network {
     ASSERT_NE(server, 0);
     client = kx::OpenTcpConnection("127.0.0.1", kx::ServerPort(server));
     ASSERT_NE(client, nullptr);
-    ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventConnect);
+    ASSERT_EQ(NextResult([&] { return kx::ServerEvent(server); }), kx::NetworkEventConnect);
     peer = kx::EventClient();
     ASSERT_NE(peer, nullptr);
     EXPECT_EQ(peer->server, kx::FindServer(server));
@@ -145,46 +147,43 @@ class TcpPair : public Network {
 TEST_F(TcpPair, ClientSeesDataAndFileMarker) {
   EXPECT_EQ(kx::ConnectionEvent(client), 0);
   ASSERT_EQ(kx::SendData(peer, "1234567", 7), 7);
-  ASSERT_EQ(WaitFor([&] { return kx::AvailableBytes(kx::ConnectionSocket(client)) == 7; }), true);
+  ASSERT_EQ(NextResult([&] { return kx::AvailableBytes(kx::ConnectionSocket(client)) == 7; }), true);
   EXPECT_EQ(kx::ConnectionEvent(client), kx::NetworkEventData);
   char buffer[64] = {};
   EXPECT_EQ(kx::ReceiveData(client, buffer, sizeof buffer), 7);
   EXPECT_STREQ(buffer, "1234567");
 
   ASSERT_EQ(kx::SendData(peer, "KXMGSFLE and more", 17), 17);
-  ASSERT_EQ(WaitFor([&] { return kx::AvailableBytes(kx::ConnectionSocket(client)) == 17; }), true);
+  ASSERT_EQ(NextResult([&] { return kx::AvailableBytes(kx::ConnectionSocket(client)) == 17; }), true);
   EXPECT_EQ(kx::ConnectionEvent(client), kx::NetworkEventFile);
 
   // Eight bytes that are not the marker are plain data.
   memset(buffer, 0, sizeof buffer);
   EXPECT_EQ(kx::ReceiveData(client, buffer, sizeof buffer), 17);
   ASSERT_EQ(kx::SendData(peer, "KXMGSFLX", 8), 8);
-  ASSERT_EQ(WaitFor([&] { return kx::AvailableBytes(kx::ConnectionSocket(client)) == 8; }), true);
+  ASSERT_EQ(NextResult([&] { return kx::AvailableBytes(kx::ConnectionSocket(client)) == 8; }), true);
   EXPECT_EQ(kx::ConnectionEvent(client), kx::NetworkEventData);
 }
 
 TEST_F(TcpPair, ServerSeesDataMarkerAndOneDisconnect) {
   ASSERT_EQ(kx::SendData(client, "abcdefg", 7), 7);
-  ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventData);
+  ASSERT_EQ(NextResult([&] { return kx::ServerEvent(server); }), kx::NetworkEventData);
   EXPECT_EQ(kx::EventClient(), peer);
   char buffer[64] = {};
   EXPECT_EQ(kx::ReceiveData(peer, buffer, sizeof buffer), 7);
 
   ASSERT_EQ(kx::SendData(client, "KXMGSFLE!", 9), 9);
-  ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventFile);
+  ASSERT_EQ(NextResult([&] { return kx::ServerEvent(server); }), kx::NetworkEventFile);
   EXPECT_EQ(kx::EventClient(), peer);
   EXPECT_EQ(kx::ReceiveData(peer, buffer, sizeof buffer), 9);
 
   kx::CloseConnection(client);
   client = nullptr;
-  ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventDisconnect);
+  ASSERT_EQ(NextResult([&] { return kx::ServerEvent(server); }), kx::NetworkEventDisconnect);
   ASSERT_EQ(kx::EventClient(), peer);
   EXPECT_EQ(kx::EventClient()->kind, kx::NetworkTcp);  // still a readable record
   EXPECT_EQ(kx::FindServer(server)->clients, nullptr);
-  for (int i = 0; i < 20; i++) {
-    EXPECT_EQ(kx::ServerEvent(server), 0);
-    Sleep(5);
-  }
+  EXPECT_FALSE(kxtest::WaitUntil([&] { return kx::ServerEvent(server) != 0; }, 100)) << "an event after the last";
 }
 
 TEST_F(TcpPair, ClosingTheServerForgetsItsEventClient) {
@@ -221,7 +220,7 @@ TEST_F(Network, DatagramsFromOneSenderShareOneServerClient) {
   ASSERT_NE(other, nullptr);
 
   ASSERT_EQ(kx::SendData(sender, "first", 5), 5);
-  ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventData);
+  ASSERT_EQ(NextResult([&] { return kx::ServerEvent(server); }), kx::NetworkEventData);
   NetworkConnection* first = kx::EventClient();
   ASSERT_NE(first, nullptr);
   char buffer[16] = {};
@@ -231,11 +230,11 @@ TEST_F(Network, DatagramsFromOneSenderShareOneServerClient) {
   EXPECT_EQ(kx::ReceiveData(first, buffer, sizeof buffer), 0);
 
   ASSERT_EQ(kx::SendData(sender, "second", 6), 6);
-  ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventData);
+  ASSERT_EQ(NextResult([&] { return kx::ServerEvent(server); }), kx::NetworkEventData);
   EXPECT_EQ(kx::EventClient(), first);
 
   ASSERT_EQ(kx::SendData(other, "third", 5), 5);
-  ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventData);
+  ASSERT_EQ(NextResult([&] { return kx::ServerEvent(server); }), kx::NetworkEventData);
   EXPECT_NE(kx::EventClient(), first);
   int clients = 0;
   for (NetworkConnection* c = kx::FindServer(server)->clients; c; c = c->next) clients++;
@@ -243,7 +242,7 @@ TEST_F(Network, DatagramsFromOneSenderShareOneServerClient) {
 
   // A reply through the server's socket reaches the sender.
   ASSERT_EQ(kx::SendData(first, "reply", 5), 5);
-  ASSERT_EQ(WaitFor([&] { return kx::ConnectionEvent(sender); }), kx::NetworkEventData);
+  ASSERT_EQ(NextResult([&] { return kx::ConnectionEvent(sender); }), kx::NetworkEventData);
   memset(buffer, 0, sizeof buffer);
   EXPECT_EQ(kx::ReceiveData(sender, buffer, sizeof buffer), 5);
   EXPECT_STREQ(buffer, "reply");
@@ -258,18 +257,18 @@ TEST_F(Network, PeekTellsQuietFromGonePeers) {
   ASSERT_NE(server, 0);
   NetworkConnection* client = kx::OpenTcpConnection("127.0.0.1", kx::ServerPort(server));
   ASSERT_NE(client, nullptr);
-  ASSERT_EQ(WaitFor([&] { return kx::ServerEvent(server); }), kx::NetworkEventConnect);
+  ASSERT_EQ(NextResult([&] { return kx::ServerEvent(server); }), kx::NetworkEventConnect);
   uintptr_t accepted = kx::ConnectionSocket(kx::EventClient());
   char buffer[16];
   EXPECT_EQ(kx::PeekSocket(accepted, -1, buffer), 0);
   EXPECT_EQ(kx::PeekSocket(accepted, 8, buffer), 0);
   ASSERT_EQ(kx::SendData(client, "abc", 3), 3);
-  ASSERT_EQ(WaitFor([&] { return kx::PeekSocket(accepted, -1, buffer); }), 3);
+  ASSERT_EQ(NextResult([&] { return kx::PeekSocket(accepted, -1, buffer); }), 3);
   EXPECT_EQ(kx::PeekSocket(accepted, 8, buffer), 3);  // peeking leaves the bytes
   kx::CloseConnection(client);
   char drain[16];
   recv(accepted, drain, sizeof drain, 0);
-  EXPECT_EQ(WaitFor([&] { return kx::PeekSocket(accepted, -1, buffer); }), kx::NetworkPeerGone);
+  EXPECT_EQ(NextResult([&] { return kx::PeekSocket(accepted, -1, buffer); }), kx::NetworkPeerGone);
   kx::CloseServer(server);
 }
 

@@ -28,11 +28,11 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/core/debugger_seam.h"
 #include "runtime/core/strings.h"
 #include "runtime/core/threads.h"
 #include "runtime/debugger/checks.h"
 #include "runtime/debugger/evaluator_symbols.h"
-#include "runtime/debugger/lists.h"
 #include "runtime/files/file.h"
 #include "runtime/runtime.h"
 

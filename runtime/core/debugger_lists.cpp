@@ -1,5 +1,7 @@
-// Registry of the library lists the debugger front-ends show.
-#include "runtime/debugger/lists.h"
+// Registry of the library lists the debugger front-ends show: the libraries
+// register theirs at their start, before the debugger exists, so the core
+// keeps them.
+#include "runtime/core/debugger_seam.h"
 
 #include <windows.h>
 

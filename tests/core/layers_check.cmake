@@ -1,0 +1,25 @@
+# Run by the test core_layers (cmake -P): builds each layer probe and checks
+# that the allowed includes compile and each forbidden one is refused with
+# its header not found.  PROBES: target:library:header:expected, ...
+set(failures 0)
+foreach(probe ${PROBES})
+  string(REPLACE ":" ";" fields "${probe}")
+  list(GET fields 0 target)
+  list(GET fields 1 library)
+  list(GET fields 2 header)
+  list(GET fields 3 expected)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${target}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  string(REGEX MATCH "${header}: No such file or directory" not_found "${output}")
+  if(expected STREQUAL "compiles" AND result EQUAL 0)
+    message(STATUS "ok: ${library} may include ${header}")
+  elseif(expected STREQUAL "refused" AND NOT result EQUAL 0 AND not_found)
+    message(STATUS "ok: ${library} cannot include ${header}")
+  else()
+    math(EXPR failures "${failures} + 1")
+    message("FAILED: ${library} including ${header} was expected to be ${expected} (exit ${result}):\n${output}")
+  endif()
+endforeach()
+if(failures GREATER 0)
+  message(FATAL_ERROR "${failures} layer probe(s) failed")
+endif()
