@@ -12,5 +12,5 @@ presets=("$@")
 [ ${#presets[@]} -gt 0 ] || read -r -a presets <<<"${VELMORA_BUILDS:-x64 default}"
 for preset in "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -- -j"$(nproc)"
+  cmake --build --preset "$preset" -- -j"${VELMORA_BUILD_JOBS:-$(nproc)}"
 done
