@@ -20,6 +20,7 @@
 #include "runtime/files/pack.h"
 #include "tests/app/pipeline_support.h"
 #include "tests/app/velmora_prozess.h"
+#include "tests/app/transfer_texte.h"
 
 using namespace velmora;
 using namespace pipetest;
@@ -201,25 +202,7 @@ TEST_F(DownloadTest, MissingOrDamagedPartIsReportedInsteadOfSuccess) {
 
 // ---- through Velmora.exe -------------------------------------------------------
 
-std::string Zeile(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
 
-std::string Base64(const std::string& text) {
-  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < text.size(); i += 3) {
-    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
-    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
-    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
-    out += zeichen[n >> 18 & 63];
-    out += zeichen[n >> 12 & 63];
-    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
-    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
-  }
-  return out;
-}
 
 // The program with its tab "Empfangen".
 class Empfaenger : public apptest::VelmoraProzess {
@@ -278,11 +261,11 @@ class DurchsProgramm : public testing::Test {
   }
   // The access file of the program, with this web side.
   void Zugang(const std::string& domain) {
-    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(domain) + "\r\n" +
-                                                         Base64("velmora") + "\r\n" + Base64("secret") + "\r\n");
+    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", apptest::Base64(server_.address()) + "\r\n" + apptest::Base64(domain) + "\r\n" +
+                                                         apptest::Base64("velmora") + "\r\n" + apptest::Base64("secret") + "\r\n");
   }
   std::string ScriptDomain() const {
-    return "127.0.0.1:" + Zeile(kxtest::ReadBytes(kxtest::WinePath(web_ + "/web.port")));
+    return "127.0.0.1:" + apptest::Zeile(kxtest::WinePath(web_ + "/web.port"));
   }
   // The scripted web side answers 404 for the first `mal` requests of path.
   void Verweigern(const std::string& path, int mal) {

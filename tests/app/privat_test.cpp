@@ -22,6 +22,7 @@
 
 #include "tests/app/fahrer.h"
 #include "tests/app/velmora_prozess.h"
+#include "tests/app/transfer_texte.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 
@@ -33,11 +34,6 @@ const char* const Beschaedigt = "Die empfangenen Daten sind besch\xE4" "digt. Bi
 const std::regex PrivaterCode("[1-9][0-9]*-[0-9A-HJKMNP-TV-Z]{4}-[0-9A-HJKMNP-TV-Z]{4}-[0-9A-HJKMNP-TV-Z]{4}-"
                               "[0-9A-HJKMNP-TV-Z]{4}");
 
-std::string Zeile(const std::string& datei) {
-  std::string text = kxtest::ReadBytes(datei);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
 
 struct Server {
   std::string state = std::getenv("VELMORA_TRANSFER_STATE") ? std::getenv("VELMORA_TRANSFER_STATE") : "";
@@ -58,20 +54,6 @@ struct Server {
   }
 };
 
-std::string Base64(const std::string& text) {
-  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < text.size(); i += 3) {
-    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
-    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
-    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
-    out += zeichen[n >> 18 & 63];
-    out += zeichen[n >> 12 & 63];
-    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
-    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
-  }
-  return out;
-}
 
 // Whether any run of 32 bytes of `daten` stands anywhere in `heu`.
 bool EnthaeltLauf(const std::string& heu, const std::string& daten) {

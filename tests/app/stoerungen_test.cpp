@@ -14,6 +14,7 @@
 #include "runtime/files/pack.h"
 #include "tests/app/fahrer.h"
 #include "tests/app/velmora_prozess.h"
+#include "tests/app/transfer_texte.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 
@@ -25,11 +26,6 @@ const std::string FtpFehler =
     "Es konnte keine Verbindung zum FTP Server hergestellt werden. Entweder es besteht keine Internet Verbindung "
     "oder die Firewall blockiert den Zugriff";
 
-std::string Zeile(const std::string& datei) {
-  std::string text = kxtest::ReadBytes(datei);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
 
 template <typename Bedingung>
 bool Warten(Bedingung bedingung, DWORD ms) {
@@ -69,20 +65,6 @@ struct Server {
   }
 };
 
-std::string Base64(const std::string& text) {
-  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < text.size(); i += 3) {
-    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
-    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
-    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
-    out += zeichen[n >> 18 & 63];
-    out += zeichen[n >> 12 & 63];
-    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
-    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
-  }
-  return out;
-}
 
 class Velmora : public VelmoraProzess {
  public:

@@ -16,6 +16,7 @@
 
 #include "tests/app/fahrer.h"
 #include "tests/app/velmora_prozess.h"
+#include "tests/app/transfer_texte.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
@@ -24,11 +25,6 @@ using namespace apptest;
 
 namespace {
 
-std::string Zeile(const std::string& datei) {
-  std::string text = kxtest::ReadBytes(datei);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
 
 // The transfer server of this test program (transfer_servers.sh).
 struct Server {
@@ -40,20 +36,6 @@ struct Server {
   std::string domain() const { return "127.0.0.1:" + Zeile(kxtest::WinePath(state + "/web.port")); }
 };
 
-std::string Base64(const std::string& text) {
-  static const char* zeichen = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < text.size(); i += 3) {
-    uint32_t n = uint32_t(uint8_t(text[i])) << 16;
-    if (i + 1 < text.size()) n |= uint32_t(uint8_t(text[i + 1])) << 8;
-    if (i + 2 < text.size()) n |= uint32_t(uint8_t(text[i + 2]));
-    out += zeichen[n >> 18 & 63];
-    out += zeichen[n >> 12 & 63];
-    out += i + 1 < text.size() ? zeichen[n >> 6 & 63] : '=';
-    out += i + 2 < text.size() ? zeichen[n & 63] : '=';
-  }
-  return out;
-}
 
 std::string Zufallsbytes(size_t size, uint32_t seed) { return kxtest::RandomBytes(size, seed); }
 
