@@ -81,4 +81,21 @@ wine_session_start() {
     echo "wine-session: $VELMORA_WINE cannot run programs in $WINEPREFIX" >&2
     return 1
   fi
+  _velmora_check_server_network
+}
+
+# Wine's server makes the programs' sockets: a server of this prefix that was
+# started in another network namespace (a session in `unshare -n`) connects
+# every program of ours to that namespace's loopback.  Says so in one line.
+_velmora_check_server_network() {
+  local pid prefix ours
+  ours="$(readlink /proc/self/ns/net 2>/dev/null)" || return 0
+  for pid in $(pgrep -x "$(basename "$WINESERVER")" 2>/dev/null; pgrep -x wineserver 2>/dev/null); do
+    prefix="$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')"
+    [ "$prefix" = "$WINEPREFIX" ] || continue
+    if [ "$(readlink "/proc/$pid/ns/net" 2>/dev/null)" != "$ours" ]; then
+      echo "wine-session: the Wine server of $WINEPREFIX (pid $pid) runs in another network namespace: network tests will fail; stop it with WINEPREFIX=$WINEPREFIX $WINESERVER -k" >&2
+    fi
+  done
+  return 0
 }
