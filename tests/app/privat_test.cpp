@@ -25,6 +25,7 @@
 #include "tests/app/transfer_texte.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 using namespace apptest;
 
@@ -87,7 +88,7 @@ class Velmora : public VelmoraProzess {
   void Privat(const std::string& einstellungen, bool an) {
     Menue(6);
     const std::string erwartet = an ? "Privat=1\r\n" : "Privat=0\r\n";
-    for (int i = 0; i < 500 && kxtest::ReadBytes(einstellungen) != erwartet; ++i) Sleep(10);
+    kxtest::WaitUntil([&] { return kxtest::ReadBytes(einstellungen) == erwartet; }, 5000);
     EXPECT_EQ(kxtest::ReadBytes(einstellungen), erwartet);
   }
   // Datei > Hinzufügen with a file (or, `ordner`, a folder), then Datei > Senden.
@@ -98,7 +99,7 @@ class Velmora : public VelmoraProzess {
     ASSERT_NE(WarteAufGadget(auswahl, 59), nullptr);
     if (ordner) {
       Klick(WarteAufGadget(auswahl, 51));
-      for (int i = 0; i < 500 && !IsWindowEnabled(apptest::Gadget(auswahl, 53)); ++i) Sleep(10);
+      kxtest::WaitUntil([&] { return IsWindowEnabled(apptest::Gadget(auswahl, 53)); }, 5000);
     }
     Tippen(WarteAufGadget(auswahl, ordner ? 53 : 52), pfad);
     Klick(WarteAufGadget(auswahl, 59));
@@ -123,13 +124,13 @@ class Velmora : public VelmoraProzess {
     Klick(apptest::Gadget(code, 45));
     WarteBisZu(code);
     // The list is emptied after the window, then a new upload may start.
-    for (int i = 0; i < 500 && Zeilen(Gadget(1)) != 0; ++i) Sleep(10);
+    kxtest::WaitUntil([&] { return Zeilen(Gadget(1)) == 0; }, 5000);
     return puffer;
   }
   Meldung Empfangen(const std::string& code, const std::string& ziel) {
     SendMessageA(Gadget(13), TCM_SETCURSEL, 1, 0);
     HWND knopf = Gadget(17);
-    for (int i = 0; i < 500 && !IsWindowEnabled(knopf); ++i) Sleep(10);
+    kxtest::WaitUntil([&] { return IsWindowEnabled(knopf); }, 5000);
     Tippen(Gadget(15), code);
     Klick(knopf);
     HWND speichern = WarteAufFenster("Speicherort", "#32770", id());
@@ -287,6 +288,9 @@ TEST_F(Privat, WrongKeysAndDamagedPartsGiveTheDamagedMessageAndLeaveNothing) {
   programm.Senden(temp_ / "akte.bin");
   const std::string code = programm.Code("privat_code_beschaedigt");
   ASSERT_TRUE(std::regex_match(code, PrivaterCode)) << code;
+  // The upload's clean-up has removed its archive and parts: what is left
+  // after a receive is the receive's.
+  ASSERT_TRUE(kxtest::WaitUntil([&] { return Reste().empty(); }, 10000));
 
   Abgelehnt(programm, "1", "nur_nummer");
 
@@ -362,7 +366,7 @@ TEST_F(Privat, KilledAfterPartTwoResumesWithTheSamePrivateCode) {
   programm.Senden(temp_ / "notiz.txt");
   EXPECT_TRUE(std::regex_match(programm.Code("privat_code_danach"), PrivaterCode));
   // The finished upload's record goes a moment after its code window.
-  for (int i = 0; i < 500 && kxtest::Exists(temp_ / "Velmora\\Infos.txt"); ++i) Sleep(10);
+  kxtest::WaitUntil([&] { return !kxtest::Exists(temp_ / "Velmora\\Infos.txt"); }, 5000);
   // Turned off, the next start sends plain again.
   programm.Privat(Einstellungen(), false);
   programm.Beenden();
