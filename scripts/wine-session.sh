@@ -91,7 +91,8 @@ _velmora_check_server_network() {
   local pid prefix ours
   ours="$(readlink /proc/self/ns/net 2>/dev/null)" || return 0
   for pid in $(pgrep -x "$(basename "$WINESERVER")" 2>/dev/null; pgrep -x wineserver 2>/dev/null); do
-    prefix="$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')"
+    # A server that ends meanwhile (wineboot's own) has no environment left.
+    prefix="$( { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | sed -n 's/^WINEPREFIX=//p' || true)"
     [ "$prefix" = "$WINEPREFIX" ] || continue
     if [ "$(readlink "/proc/$pid/ns/net" 2>/dev/null)" != "$ours" ]; then
       echo "wine-session: the Wine server of $WINEPREFIX (pid $pid) runs in another network namespace: network tests will fail; stop it with WINEPREFIX=$WINEPREFIX $WINESERVER -k" >&2
