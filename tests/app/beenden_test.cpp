@@ -15,6 +15,7 @@
 #include "tests/app/transfer_texte.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 using namespace apptest;
 
@@ -25,14 +26,6 @@ constexpr int Durchgaenge = 20;
 // end of a process on a busy machine.
 constexpr DWORD Frist = 12000;
 
-
-template <typename Bedingung>
-bool Warten(Bedingung bedingung, DWORD ms) {
-  for (DWORD anfang = GetTickCount(); GetTickCount() - anfang < ms; Sleep(20)) {
-    if (bedingung()) return true;
-  }
-  return bedingung();
-}
 
 
 // The program's private folder (named by a GUID) below its TEMP.
@@ -92,7 +85,7 @@ TEST(Beenden, ConfirmedCloseWhileAnUploadAndADownloadRunExitsWithZeroEveryTime) 
     // Both running: the probe of part 1 arriving, no code window yet.
     const std::string privat = Privatordner(temp.path());
     ASSERT_FALSE(privat.empty());
-    ASSERT_TRUE(Warten([&] { return kxtest::Exists(privat + "\\Test.quon") || kxtest::Exists(privat + "\\Empf"); },
+    ASSERT_TRUE(kxtest::WaitUntil([&] { return kxtest::Exists(privat + "\\Test.quon") || kxtest::Exists(privat + "\\Empf"); },
                        20000));
     ASSERT_EQ(FindeFenster("Code", nullptr, programm.id()), nullptr);
 

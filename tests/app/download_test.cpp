@@ -225,16 +225,16 @@ class Empfaenger : public apptest::VelmoraProzess {
   // The message that ends the download (up to ms), read and confirmed, with
   // a photo of the main window as it stood.
   apptest::Meldung Abschluss(DWORD ms, const std::string& foto) {
-    for (DWORD t = 0; t < ms; t += 10) {
+    const char* gesehen = nullptr;
+    kxtest::WaitUntil([&] {
       for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
-        if (apptest::FindeFenster(titel, "#32770", id())) {
-          apptest::Bildschirmfoto(fenster, foto);
-          return apptest::Beantworte(titel, IDOK, id());
-        }
+        if (apptest::FindeFenster(titel, "#32770", id())) return (gesehen = titel) != nullptr;
       }
-      Sleep(10);
-    }
-    return {};
+      return false;
+    }, ms);
+    if (!gesehen) return {};
+    apptest::Bildschirmfoto(fenster, foto);
+    return apptest::Beantworte(gesehen, IDOK, id());
   }
   int Balken(int nummer) { return int(SendMessageA(Gadget(nummer), PBM_GETPOS, 0, 0)); }
   std::string Beschriftung(int nummer) {
@@ -386,12 +386,7 @@ TEST_F(DurchsProgramm, DownloadKilledAfterPartThreeGoesOnWithPartFour) {
     Empfaenger programm(temp_.path());
     ASSERT_NE(programm.fenster, nullptr);
     ASSERT_TRUE(programm.Downloaden("1", temp_ / "sechs"));
-    bool wartet = false;
-    for (int i = 0; i < 3000 && !wartet; ++i) {
-      wartet = Anfragen(NginxLog(), "/SPLIT/1/4.quon", "404") > 0;
-      if (!wartet) Sleep(10);
-    }
-    ASSERT_TRUE(wartet);
+    ASSERT_TRUE(kxtest::WaitUntil([&] { return Anfragen(NginxLog(), "/SPLIT/1/4.quon", "404") > 0; }, 30000));
     programm.Toeten();
   }
   for (int k = 1; k <= 3; ++k) EXPECT_TRUE(kxtest::Exists(teile + std::to_string(k) + ".quon")) << k;
@@ -405,12 +400,8 @@ TEST_F(DurchsProgramm, DownloadKilledAfterPartThreeGoesOnWithPartFour) {
   ASSERT_NE(programm.fenster, nullptr);
   const size_t ab = NginxLog().size();
   ASSERT_TRUE(programm.Downloaden("1", temp_ / "sechs"));
-  bool haelfte = false;
-  for (int i = 0; i < 300 && !haelfte; ++i) {
-    haelfte = programm.Beschriftung(40) == "50%" && programm.Balken(19) == 50;
-    if (!haelfte) Sleep(10);
-  }
-  EXPECT_TRUE(haelfte);
+  EXPECT_TRUE(kxtest::WaitUntil(
+      [&] { return programm.Beschriftung(40) == "50%" && programm.Balken(19) == 50; }, 3000));
   apptest::Meldung m = programm.Abschluss(60000, "download_fortgesetzt_teil4_fehlt");
   EXPECT_EQ(m.text, std::string(Download_Unvollstaendig) + "\r\nHTTP/1.1 404 Not Found");
   EXPECT_FALSE(kxtest::Exists(teile + "4.quon.~1f2e"));

@@ -109,17 +109,11 @@ class Velmora : public VelmoraProzess {
   // Waits for the code window, reads the code from its field, closes it.
   std::string Code(const char* foto) {
     HWND code = nullptr;
-    for (int i = 0; i < 6000 && !code && laeuft(); ++i) {
-      code = FindeFenster("Code", nullptr, id());
-      if (!code) Sleep(20);
-    }
+    kxtest::WaitUntil([&] { return !laeuft() || (code = FindeFenster("Code", nullptr, id())) != nullptr; }, 120000);
     if (!code) return "";
     HWND feld = WarteAufGadget(code, 44);
     char puffer[64] = {};
-    for (int i = 0; i < 100 && !puffer[0]; ++i) {
-      if (feld) SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer));
-      if (!puffer[0]) Sleep(10);
-    }
+    kxtest::WaitUntil([&] { return feld && SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer)) > 0; }, 1000);
     Bildschirmfoto(code, foto);
     Klick(apptest::Gadget(code, 45));
     WarteBisZu(code);
@@ -139,13 +133,15 @@ class Velmora : public VelmoraProzess {
     if (!feld) return {};
     Tippen(feld, ziel);
     PostMessageA(speichern, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 12000; ++i) {
+    const char* gesehen = nullptr;
+    kxtest::WaitUntil([&] {
       for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
-        if (FindeFenster(titel, "#32770", id())) return Beantworte(titel, IDOK, id());
+        if (FindeFenster(titel, "#32770", id())) return (gesehen = titel) != nullptr;
       }
-      Sleep(10);
-    }
-    return {};
+      return false;
+    }, 120000);
+    if (!gesehen) return {};
+    return Beantworte(gesehen, IDOK, id());
   }
   void Beenden() {
     Schliessen(fenster);
@@ -332,15 +328,12 @@ TEST_F(Privat, KilledAfterPartTwoResumesWithTheSamePrivateCode) {
     programm.Privat(Einstellungen(), true);
     programm.Senden(temp_ / "akte.bin");
     const std::string record = temp_ / "Velmora\\Infos.txt";
-    bool zwei = false;
-    for (int i = 0; i < 6000 && !zwei; ++i) {
+    ASSERT_TRUE(kxtest::WaitUntil([&] {
       std::string inhalt = kxtest::ReadBytes(record);
-      zwei = inhalt.find("Erfolgreich2\r\n") != std::string::npos;
       size_t at = inhalt.find("Geheimnis");
       if (at != std::string::npos) geheimnis = inhalt.substr(at + 9, 16);
-      if (!zwei) Sleep(5);
-    }
-    ASSERT_TRUE(zwei);
+      return inhalt.find("Erfolgreich2\r\n") != std::string::npos;
+    }, 30000));
     programm.Toeten();
   }
   ASSERT_EQ(geheimnis.size(), 16u);

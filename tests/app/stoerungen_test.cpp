@@ -17,6 +17,7 @@
 #include "tests/app/transfer_texte.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 using namespace apptest;
 
@@ -26,14 +27,6 @@ const std::string FtpFehler =
     "Es konnte keine Verbindung zum FTP Server hergestellt werden. Entweder es besteht keine Internet Verbindung "
     "oder die Firewall blockiert den Zugriff";
 
-
-template <typename Bedingung>
-bool Warten(Bedingung bedingung, DWORD ms) {
-  for (DWORD anfang = GetTickCount(); GetTickCount() - anfang < ms; Sleep(20)) {
-    if (bedingung()) return true;
-  }
-  return bedingung();
-}
 
 size_t Vorkommen(const std::string& text, const std::string& teil) {
   size_t n = 0;
@@ -55,7 +48,7 @@ struct Server {
   // Creates the request file and waits until the FTP server's state says so.
   bool ftp(const std::string& anfrage, const std::string& zustand) {
     kxtest::WriteBytes(datei("ftp." + anfrage), "");
-    return Warten([&] { return !kxtest::Exists(datei("ftp." + anfrage)) && Zeile(datei("ftp.state")) == zustand; },
+    return kxtest::WaitUntil([&] { return !kxtest::Exists(datei("ftp." + anfrage)) && Zeile(datei("ftp.state")) == zustand; },
                   20000);
   }
   // Restarts the FTP server taking at most `bytes` per second (0: no limit).
@@ -80,7 +73,7 @@ class Velmora : public VelmoraProzess {
     Tippen(WarteAufGadget(auswahl, 52), datei);
     Klick(WarteAufGadget(auswahl, 59));
     ASSERT_TRUE(WarteBisZu(auswahl));
-    ASSERT_TRUE(Warten([&] { return Zeilen(Gadget(1)) == 1; }, 5000));
+    ASSERT_TRUE(kxtest::WaitUntil([&] { return Zeilen(Gadget(1)) == 1; }, 5000));
   }
   void Senden() { Menue(2); }
   // Row 0 selected, as a click on it does, then the delete button.
@@ -98,20 +91,20 @@ class Velmora : public VelmoraProzess {
   }
   // A message box with this title within `ms`: its text, after pressing OK.
   std::string Meldung(const char* titel, DWORD ms) {
-    if (!Warten([&] { return FindeFenster(titel, "#32770", id()) != nullptr; }, ms)) return "<keine Meldung>";
+    if (!kxtest::WaitUntil([&] { return FindeFenster(titel, "#32770", id()) != nullptr; }, ms)) return "<keine Meldung>";
     return Beantworte(titel, IDOK, id()).text;
   }
   // The code window within `ms`: the bar and its text at that moment, then
   // the code; the window is closed.
   std::string Code(DWORD ms, int* balken = nullptr, std::string* prozent = nullptr) {
     HWND code = nullptr;
-    if (!Warten([&] { return (code = FindeFenster("Code", nullptr, id())) != nullptr || !laeuft(); }, ms) || !code)
+    if (!kxtest::WaitUntil([&] { return (code = FindeFenster("Code", nullptr, id())) != nullptr || !laeuft(); }, ms) || !code)
       return "";
     if (balken) *balken = int(SendMessageA(Gadget(8), PBM_GETPOS, 0, 0));
     if (prozent) *prozent = Text(Gadget(24));
     HWND feld = WarteAufGadget(code, 44);
     char puffer[64] = {};
-    Warten([&] { return feld && SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer)) > 0; }, 2000);
+    kxtest::WaitUntil([&] { return feld && SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer)) > 0; }, 2000);
     Klick(apptest::Gadget(code, 45));
     WarteBisZu(code);
     return puffer;
@@ -168,7 +161,7 @@ TEST_F(Stoerungen, FileRemovedBeforeSendingIsReportedAndTheNextSendWorks) {
   EXPECT_FALSE(kxtest::Exists(temp_ / "Velmora\\Infos.txt"));
 
   programm.Loeschen();
-  ASSERT_TRUE(Warten([&] { return programm.Zeilen(programm.Gadget(1)) == 0; }, 5000));
+  ASSERT_TRUE(kxtest::WaitUntil([&] { return programm.Zeilen(programm.Gadget(1)) == 0; }, 5000));
   const std::string inhalt = kxtest::RandomBytes(2500000, 31);
   ASSERT_TRUE(kxtest::WriteBytes(temp_ / "da.bin", inhalt));
   programm.Eintragen(temp_ / "da.bin");
@@ -197,7 +190,7 @@ TEST_F(Stoerungen, ServerKilledAfterPartTwoThenSendingAgainGoesOnWithPartThree) 
   programm.Eintragen(temp_ / "fuenf.bin");
   programm.Senden();
   const std::string record = temp_ / "Velmora\\Infos.txt";
-  ASSERT_TRUE(Warten([&] { return kxtest::ReadBytes(record).find("Erfolgreich2\r\n") != std::string::npos; }, 60000));
+  ASSERT_TRUE(kxtest::WaitUntil([&] { return kxtest::ReadBytes(record).find("Erfolgreich2\r\n") != std::string::npos; }, 60000));
   ASSERT_TRUE(server_.ftp("kill", "killed"));
   EXPECT_EQ(programm.Meldung("Fehler", 30000), FtpFehler + "\nDer Server antwortet nicht.");
   EXPECT_EQ(programm.Zeilen(programm.Gadget(1)), 1);
@@ -235,19 +228,19 @@ TEST_F(Stoerungen, DeleteDuringAnUploadAtThreeMomentsTerminatesNoThread) {
   auto loeschen_und_pruefen = [&](const char* moment) {
     const DWORD anfang = GetTickCount();
     programm.Loeschen();
-    EXPECT_TRUE(Warten([&] { return programm.Zeilen(programm.Gadget(1)) == 0; }, 8000)) << moment;
+    EXPECT_TRUE(kxtest::WaitUntil([&] { return programm.Zeilen(programm.Gadget(1)) == 0; }, 8000)) << moment;
     EXPECT_LT(GetTickCount() - anfang, 6000u) << moment;
     EXPECT_TRUE(programm.Antwortet()) << moment;
     EXPECT_EQ(programm.Terminierte_Threads(), 0) << moment;
     // The clean-up removes the record after its pause of a second.
-    EXPECT_TRUE(Warten([&] { return !kxtest::Exists(record); }, 5000)) << moment;
+    EXPECT_TRUE(kxtest::WaitUntil([&] { return !kxtest::Exists(record); }, 5000)) << moment;
     EXPECT_FALSE(FindeFenster("Fehler", "#32770", programm.id())) << moment;
   };
 
   // 1. While packing (the preparation bar in its first half).
   programm.Eintragen(temp_ / "gross.bin");
   programm.Senden();
-  ASSERT_TRUE(Warten([&] {
+  ASSERT_TRUE(kxtest::WaitUntil([&] {
     LRESULT p = SendMessageA(vorbereiten, PBM_GETPOS, 0, 0);
     return p > 1 && p < 45;
   }, 20000));
@@ -257,15 +250,16 @@ TEST_F(Stoerungen, DeleteDuringAnUploadAtThreeMomentsTerminatesNoThread) {
   // 2. While part 1 goes out.
   programm.Eintragen(temp_ / "mittel.bin");
   programm.Senden();
-  ASSERT_TRUE(Warten([&] { return kxtest::ReadBytes(record).find("Erfolgreich0\r\n") != std::string::npos; }, 30000));
-  Sleep(100);  // the part's bytes on their way
+  ASSERT_TRUE(kxtest::WaitUntil([&] { return kxtest::ReadBytes(record).find("Erfolgreich0\r\n") != std::string::npos; }, 30000));
+  // The part's bytes on their way: its file on the server has begun.
+  ASSERT_TRUE(kxtest::WaitUntil([&] { return kxtest::Exists(server_.root("SPLIT\\1\\1.quon")); }, 30000));
   loeschen_und_pruefen("sending");
   EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1\\Anz.txt")));
 
   // 3. The server frozen in the middle of part 1: the upload waits on it.
   programm.Eintragen(temp_ / "mittel.bin");
   programm.Senden();
-  ASSERT_TRUE(Warten([&] { return kxtest::ReadBytes(record).find("Erfolgreich0\r\n") != std::string::npos; }, 30000));
+  ASSERT_TRUE(kxtest::WaitUntil([&] { return kxtest::ReadBytes(record).find("Erfolgreich0\r\n") != std::string::npos; }, 30000));
   ASSERT_TRUE(server_.ftp("freeze", "frozen"));
   loeschen_und_pruefen("frozen server");
   ASSERT_TRUE(server_.ftp("thaw", "running"));
