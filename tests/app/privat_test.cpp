@@ -20,9 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/fahrer.h"
-#include "tests/app/velmora_prozess.h"
-#include "tests/app/transfer_texte.h"
+#include "tests/app/transfer_programm.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
@@ -34,27 +32,6 @@ namespace {
 const char* const Beschaedigt = "Die empfangenen Daten sind besch\xE4" "digt. Bitte den Download erneut starten.";
 const std::regex PrivaterCode("[1-9][0-9]*-[0-9A-HJKMNP-TV-Z]{4}-[0-9A-HJKMNP-TV-Z]{4}-[0-9A-HJKMNP-TV-Z]{4}-"
                               "[0-9A-HJKMNP-TV-Z]{4}");
-
-
-struct Server {
-  std::string state = std::getenv("VELMORA_TRANSFER_STATE") ? std::getenv("VELMORA_TRANSFER_STATE") : "";
-  std::string root(const std::string& below = "") const {
-    return kxtest::WinePath(state + "/root") + (below.empty() ? "" : "\\" + below);
-  }
-  std::string address() const { return Zeile(kxtest::WinePath(state + "/ftp.address")); }
-  std::string domain() const { return "127.0.0.1:" + Zeile(kxtest::WinePath(state + "/web.port")); }
-  std::string teil(const std::string& code, int k) const {
-    return root("SPLIT\\" + code.substr(0, code.find('-')) + "\\" + std::to_string(k) + ".quon");
-  }
-  // The parts of a transfer, joined (as many as Anz.txt names).
-  std::string teile(const std::string& code) const {
-    std::string bytes;
-    int anzahl = std::atoi(kxtest::ReadBytes(root("SPLIT\\" + code.substr(0, code.find('-')) + "\\Anz.txt")).c_str());
-    for (int k = 1; k <= anzahl; ++k) bytes += kxtest::ReadBytes(teil(code, k));
-    return bytes;
-  }
-};
-
 
 // Whether any run of 32 bytes of `daten` stands anywhere in `heu`.
 bool EnthaeltLauf(const std::string& heu, const std::string& daten) {
@@ -78,90 +55,16 @@ bool EnthaeltLauf(const std::string& heu, const std::string& daten) {
   return false;
 }
 
-class Velmora : public VelmoraProzess {
- public:
-  using VelmoraProzess::VelmoraProzess;
-
-  HWND Gadget(int nummer) { return WarteAufGadget(fenster, nummer); }
-
-  // Extras > "Privat senden", then waits until the settings file says `an`.
-  void Privat(const std::string& einstellungen, bool an) {
-    Menue(6);
-    const std::string erwartet = an ? "Privat=1\r\n" : "Privat=0\r\n";
-    kxtest::WaitUntil([&] { return kxtest::ReadBytes(einstellungen) == erwartet; }, 5000);
-    EXPECT_EQ(kxtest::ReadBytes(einstellungen), erwartet);
-  }
-  // Datei > Hinzufügen with a file (or, `ordner`, a folder), then Datei > Senden.
-  void Senden(const std::string& pfad, bool ordner = false) {
-    Menue(1);
-    HWND auswahl = Warte("Auswahlfenster");
-    ASSERT_NE(auswahl, nullptr);
-    ASSERT_NE(WarteAufGadget(auswahl, 59), nullptr);
-    if (ordner) {
-      Klick(WarteAufGadget(auswahl, 51));
-      kxtest::WaitUntil([&] { return IsWindowEnabled(apptest::Gadget(auswahl, 53)); }, 5000);
-    }
-    Tippen(WarteAufGadget(auswahl, ordner ? 53 : 52), pfad);
-    Klick(WarteAufGadget(auswahl, 59));
-    ASSERT_TRUE(WarteBisZu(auswahl));
-    Menue(2);
-  }
-  // Waits for the code window, reads the code from its field, closes it.
-  std::string Code(const char* foto) {
-    HWND code = nullptr;
-    kxtest::WaitUntil([&] { return !laeuft() || (code = FindeFenster("Code", nullptr, id())) != nullptr; }, 120000);
-    if (!code) return "";
-    HWND feld = WarteAufGadget(code, 44);
-    char puffer[64] = {};
-    kxtest::WaitUntil([&] { return feld && SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer)) > 0; }, 1000);
-    Bildschirmfoto(code, foto);
-    Klick(apptest::Gadget(code, 45));
-    WarteBisZu(code);
-    // The list is emptied after the window, then a new upload may start.
-    kxtest::WaitUntil([&] { return Zeilen(Gadget(1)) == 0; }, 5000);
-    return puffer;
-  }
-  Meldung Empfangen(const std::string& code, const std::string& ziel) {
-    SendMessageA(Gadget(13), TCM_SETCURSEL, 1, 0);
-    HWND knopf = Gadget(17);
-    kxtest::WaitUntil([&] { return IsWindowEnabled(knopf); }, 5000);
-    Tippen(Gadget(15), code);
-    Klick(knopf);
-    HWND speichern = WarteAufFenster("Speicherort", "#32770", id());
-    if (!speichern) return {};
-    HWND feld = Dateinamenfeld(speichern);
-    if (!feld) return {};
-    Tippen(feld, ziel);
-    PostMessageA(speichern, WM_COMMAND, IDOK, 0);
-    const char* gesehen = nullptr;
-    kxtest::WaitUntil([&] {
-      for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
-        if (FindeFenster(titel, "#32770", id())) return (gesehen = titel) != nullptr;
-      }
-      return false;
-    }, 120000);
-    if (!gesehen) return {};
-    return Beantworte(gesehen, IDOK, id());
-  }
-  void Beenden() {
-    Schliessen(fenster);
-    Beantworte("Wirklich Beenden", IDYES, id());
-    Ende();
-  }
-};
-
-class Privat : public testing::Test {
+class Privat : public TransferTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(server_.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
-    kxtest::RemoveTree(server_.root("SPLIT"));
-    CreateDirectoryA(server_.root("SPLIT").c_str(), nullptr);
-    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
-    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
-                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64("secret") +
-                                                         "\r\n");
-  }
   std::string Einstellungen() { return temp_ / "Velmora\\Einstellungen.txt"; }
+  // Extras > "Privat senden", then waits until the settings file says `an`.
+  void PrivatSchalten(Velmora& programm, bool an) {
+    programm.Menue(6);
+    const std::string erwartet = an ? "Privat=1\r\n" : "Privat=0\r\n";
+    kxtest::WaitUntil([&] { return kxtest::ReadBytes(Einstellungen()) == erwartet; }, 5000);
+    EXPECT_EQ(kxtest::ReadBytes(Einstellungen()), erwartet);
+  }
   // Files the program's private folders hold, other than the count file of
   // the last download.
   std::vector<std::string> Reste() {
@@ -199,8 +102,6 @@ class Privat : public testing::Test {
     for (const char* endung : {"", ".zip", ".versiegelt"}) EXPECT_FALSE(kxtest::Exists(temp_ / (name + endung)));
     EXPECT_EQ(Reste(), std::vector<std::string>{});
   }
-  Server server_;
-  kxtest::TempFolder temp_;
 };
 
 // The switch turned on in the menu; a file of 2,200,000 bytes and a folder of
@@ -218,10 +119,10 @@ TEST_F(Privat, FileAndFolderArriveWholeAndTheServerSeesOnlySealedBytes) {
   Velmora programm(temp_.path());
   ASSERT_NE(programm.fenster, nullptr);
   EXPECT_FALSE(kxtest::Exists(Einstellungen())) << "off by default";
-  programm.Privat(Einstellungen(), true);
+  PrivatSchalten(programm, true);
 
   programm.Senden(temp_ / "bericht.pdf");
-  const std::string code = programm.Code("privat_code");
+  const std::string code = programm.Code(120000, "privat_code");
   ASSERT_TRUE(std::regex_match(code, PrivaterCode)) << code;
   EXPECT_EQ(code.substr(0, 2), "1-");
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\txt.txt")), "");
@@ -246,7 +147,7 @@ TEST_F(Privat, FileAndFolderArriveWholeAndTheServerSeesOnlySealedBytes) {
   EXPECT_FALSE(kxtest::Exists(temp_ / "angekommen.versiegelt"));
 
   programm.Senden(temp_ / "mappe\\", true);
-  const std::string ordnercode = programm.Code("privat_code_ordner");
+  const std::string ordnercode = programm.Code(120000, "privat_code_ordner");
   ASSERT_TRUE(std::regex_match(ordnercode, PrivaterCode)) << ordnercode;
   EXPECT_EQ(ordnercode.substr(0, 2), "2-");
   EXPECT_NE(ordnercode.substr(2), code.substr(2)) << "every transfer has its own secret";
@@ -282,7 +183,7 @@ TEST_F(Privat, WrongKeysAndDamagedPartsGiveTheDamagedMessageAndLeaveNothing) {
   Velmora programm(temp_.path());
   ASSERT_NE(programm.fenster, nullptr);
   programm.Senden(temp_ / "akte.bin");
-  const std::string code = programm.Code("privat_code_beschaedigt");
+  const std::string code = programm.Code(120000, "privat_code_beschaedigt");
   ASSERT_TRUE(std::regex_match(code, PrivaterCode)) << code;
   // The upload's clean-up has removed its archive and parts: what is left
   // after a receive is the receive's.
@@ -325,7 +226,7 @@ TEST_F(Privat, KilledAfterPartTwoResumesWithTheSamePrivateCode) {
   {
     Velmora programm(temp_.path());
     ASSERT_NE(programm.fenster, nullptr);
-    programm.Privat(Einstellungen(), true);
+    PrivatSchalten(programm, true);
     programm.Senden(temp_ / "akte.bin");
     const std::string record = temp_ / "Velmora\\Infos.txt";
     ASSERT_TRUE(kxtest::WaitUntil([&] {
@@ -342,7 +243,7 @@ TEST_F(Privat, KilledAfterPartTwoResumesWithTheSamePrivateCode) {
 
   Velmora programm(temp_.path());
   ASSERT_NE(programm.fenster, nullptr);
-  const std::string code = programm.Code("privat_code_fortgesetzt");
+  const std::string code = programm.Code(120000, "privat_code_fortgesetzt");
   EXPECT_EQ(code, "1-" + geheimnis.substr(0, 4) + "-" + geheimnis.substr(4, 4) + "-" + geheimnis.substr(8, 4) + "-" +
                       geheimnis.substr(12, 4));
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "4");
@@ -357,16 +258,16 @@ TEST_F(Privat, KilledAfterPartTwoResumesWithTheSamePrivateCode) {
   EXPECT_EQ(kxtest::ReadBytes(Einstellungen()), "Privat=1\r\n");
   ASSERT_TRUE(kxtest::WriteBytes(temp_ / "notiz.txt", "noch eine Notiz"));
   programm.Senden(temp_ / "notiz.txt");
-  EXPECT_TRUE(std::regex_match(programm.Code("privat_code_danach"), PrivaterCode));
+  EXPECT_TRUE(std::regex_match(programm.Code(120000, "privat_code_danach"), PrivaterCode));
   // The finished upload's record goes a moment after its code window.
   kxtest::WaitUntil([&] { return !kxtest::Exists(temp_ / "Velmora\\Infos.txt"); }, 5000);
   // Turned off, the next start sends plain again.
-  programm.Privat(Einstellungen(), false);
+  PrivatSchalten(programm, false);
   programm.Beenden();
   Velmora neu(temp_.path());
   ASSERT_NE(neu.fenster, nullptr);
   neu.Senden(temp_ / "notiz.txt");
-  EXPECT_EQ(neu.Code("privat_aus"), "3");
+  EXPECT_EQ(neu.Code(120000, "privat_aus"), "3");
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\3\\txt.txt")), "txt");
   neu.Beenden();
 }

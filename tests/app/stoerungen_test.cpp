@@ -12,9 +12,7 @@
 #include <string>
 
 #include "runtime/files/pack.h"
-#include "tests/app/fahrer.h"
-#include "tests/app/velmora_prozess.h"
-#include "tests/app/transfer_texte.h"
+#include "tests/app/transfer_programm.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
@@ -27,106 +25,17 @@ const std::string FtpFehler =
     "Es konnte keine Verbindung zum FTP Server hergestellt werden. Entweder es besteht keine Internet Verbindung "
     "oder die Firewall blockiert den Zugriff";
 
-
 size_t Vorkommen(const std::string& text, const std::string& teil) {
   size_t n = 0;
   for (size_t p = text.find(teil); p != std::string::npos; p = text.find(teil, p + 1)) ++n;
   return n;
 }
 
-// The transfer server of this test program (transfer_servers.sh) and the
-// requests its control loop carries out.
-struct Server {
-  std::string state = std::getenv("VELMORA_TRANSFER_STATE") ? std::getenv("VELMORA_TRANSFER_STATE") : "";
-  std::string datei(const std::string& name) const { return kxtest::WinePath(state + "/" + name); }
-  std::string root(const std::string& below = "") const {
-    return datei("root") + (below.empty() ? "" : "\\" + below);
-  }
-  std::string address() const { return Zeile(datei("ftp.address")); }
-  std::string domain() const { return "127.0.0.1:" + Zeile(datei("web.port")); }
-  std::string log() const { return kxtest::ReadBytes(datei("ftp.log")); }
-  // Creates the request file and waits until the FTP server's state says so.
-  bool ftp(const std::string& anfrage, const std::string& zustand) {
-    kxtest::WriteBytes(datei("ftp." + anfrage), "");
-    return kxtest::WaitUntil([&] { return !kxtest::Exists(datei("ftp." + anfrage)) && Zeile(datei("ftp.state")) == zustand; },
-                  20000);
-  }
-  // Restarts the FTP server taking at most `bytes` per second (0: no limit).
-  bool drosseln(int bytes) {
-    kxtest::WriteBytes(datei("ftp.limit"), std::to_string(bytes));
-    return ftp("stop", "stopped") && ftp("start", "running");
-  }
-};
-
-
-class Velmora : public VelmoraProzess {
- public:
-  using VelmoraProzess::VelmoraProzess;
-
-  HWND Gadget(int nummer) { return WarteAufGadget(fenster, nummer); }
-
-  // Datei > Hinzufügen with the path typed into the selection window.
-  void Eintragen(const std::string& datei) {
-    Menue(1);
-    HWND auswahl = Warte("Auswahlfenster");
-    ASSERT_NE(auswahl, nullptr);
-    Tippen(WarteAufGadget(auswahl, 52), datei);
-    Klick(WarteAufGadget(auswahl, 59));
-    ASSERT_TRUE(WarteBisZu(auswahl));
-    ASSERT_TRUE(kxtest::WaitUntil([&] { return Zeilen(Gadget(1)) == 1; }, 5000));
-  }
-  void Senden() { Menue(2); }
-  // Row 0 selected, as a click on it does, then the delete button.
-  void Loeschen() {
-    HWND liste = Gadget(1);
-    HANDLE p = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id());
-    LVITEMA eintrag = {};
-    eintrag.stateMask = eintrag.state = LVIS_SELECTED | LVIS_FOCUSED;
-    void* fremd = VirtualAllocEx(p, nullptr, sizeof eintrag, MEM_COMMIT, PAGE_READWRITE);
-    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
-    SendMessageA(liste, LVM_SETITEMSTATE, 0, LPARAM(fremd));
-    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
-    CloseHandle(p);
-    Klick(Gadget(4));
-  }
-  // A message box with this title within `ms`: its text, after pressing OK.
-  std::string Meldung(const char* titel, DWORD ms) {
-    if (!kxtest::WaitUntil([&] { return FindeFenster(titel, "#32770", id()) != nullptr; }, ms)) return "<keine Meldung>";
-    return Beantworte(titel, IDOK, id()).text;
-  }
-  // The code window within `ms`: the bar and its text at that moment, then
-  // the code; the window is closed.
-  std::string Code(DWORD ms, int* balken = nullptr, std::string* prozent = nullptr) {
-    HWND code = nullptr;
-    if (!kxtest::WaitUntil([&] { return (code = FindeFenster("Code", nullptr, id())) != nullptr || !laeuft(); }, ms) || !code)
-      return "";
-    if (balken) *balken = int(SendMessageA(Gadget(8), PBM_GETPOS, 0, 0));
-    if (prozent) *prozent = Text(Gadget(24));
-    HWND feld = WarteAufGadget(code, 44);
-    char puffer[64] = {};
-    kxtest::WaitUntil([&] { return feld && SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer)) > 0; }, 2000);
-    Klick(apptest::Gadget(code, 45));
-    WarteBisZu(code);
-    return puffer;
-  }
-  void Beenden() {
-    Schliessen(fenster);
-    Beantworte("Wirklich Beenden", IDYES, id());
-    EXPECT_EQ(Ende(), 0);
-  }
-};
-
-class Stoerungen : public testing::Test {
+class Stoerungen : public TransferTest {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(server_.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
     ASSERT_TRUE(server_.drosseln(0));
-    kxtest::RemoveTree(server_.root("SPLIT"));
-    CreateDirectoryA(server_.root("SPLIT").c_str(), nullptr);
-    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
-    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
-                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64("secret") +
-                                                         "\r\n");
+    TransferTest::SetUp();
   }
   // The archive of transfer `code` joined from the server, unpacked; the
   // file `name` in it.
@@ -140,8 +49,6 @@ class Stoerungen : public testing::Test {
     kx::UnpackArchive(zip.c_str(), "*.*", aus.c_str(), 0);
     return kxtest::ReadBytes(aus + "\\" + name);
   }
-  Server server_;
-  kxtest::TempFolder temp_;
 };
 
 // The file removed after "Eintragen": the "Fehler" message with the path at
@@ -166,11 +73,10 @@ TEST_F(Stoerungen, FileRemovedBeforeSendingIsReportedAndTheNextSendWorks) {
   ASSERT_TRUE(kxtest::WriteBytes(temp_ / "da.bin", inhalt));
   programm.Eintragen(temp_ / "da.bin");
   programm.Senden();
-  int balken = -1;
-  std::string prozent;
-  EXPECT_EQ(programm.Code(60000, &balken, &prozent), "1");
-  EXPECT_EQ(balken, 100);
-  EXPECT_EQ(prozent, "100%");
+  HWND code = programm.CodeFenster(60000);
+  EXPECT_EQ(SendMessageA(programm.Gadget(8), PBM_GETPOS, 0, 0), 100);
+  EXPECT_EQ(Text(programm.Gadget(24)), "100%");
+  EXPECT_EQ(programm.CodeNehmen(code), "1");
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "3");
   EXPECT_TRUE(Empfangen(1, 3, "da.bin") == inhalt);
   EXPECT_EQ(programm.Terminierte_Threads(), 0);

@@ -14,9 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/fahrer.h"
-#include "tests/app/velmora_prozess.h"
-#include "tests/app/transfer_texte.h"
+#include "tests/app/transfer_programm.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
@@ -25,107 +23,9 @@ using namespace apptest;
 
 namespace {
 
-
-// The transfer server of this test program (transfer_servers.sh).
-struct Server {
-  std::string state = std::getenv("VELMORA_TRANSFER_STATE") ? std::getenv("VELMORA_TRANSFER_STATE") : "";
-  std::string root(const std::string& below = "") const {
-    return kxtest::WinePath(state + "/root") + (below.empty() ? "" : "\\" + below);
-  }
-  std::string address() const { return Zeile(kxtest::WinePath(state + "/ftp.address")); }
-  std::string domain() const { return "127.0.0.1:" + Zeile(kxtest::WinePath(state + "/web.port")); }
-};
-
-
 std::string Zufallsbytes(size_t size, uint32_t seed) { return kxtest::RandomBytes(size, seed); }
 
-class Velmora : public VelmoraProzess {
- public:
-  using VelmoraProzess::VelmoraProzess;
-
-  HWND Gadget(int nummer) { return WarteAufGadget(fenster, nummer); }
-
-  // Datei > Hinzufügen with a file, then Datei > Senden.
-  void Senden(const std::string& datei) {
-    Menue(1);
-    HWND auswahl = Warte("Auswahlfenster");
-    ASSERT_NE(auswahl, nullptr);
-    Tippen(WarteAufGadget(auswahl, 52), datei);
-    Klick(WarteAufGadget(auswahl, 59));
-    ASSERT_TRUE(WarteBisZu(auswahl));
-    Menue(2);
-  }
-  // Waits for the code window (up to `ms`), reads the code and closes it.
-  std::string Code(DWORD ms, const std::function<void()>& jedesMal = {}) {
-    HWND code = nullptr;
-    kxtest::WaitUntil([&] {
-      code = FindeFenster("Code", nullptr, id());
-      if (jedesMal) jedesMal();
-      return code || !laeuft();
-    }, ms);
-    if (!code) return "";
-    HWND feld = WarteAufGadget(code, 44);
-    // Another process's edit control: its text comes by message, once the
-    // window's thread has set it.
-    char puffer[64] = {};
-    if (feld) {
-      kxtest::WaitUntil([&] { return SendMessageA(feld, WM_GETTEXT, sizeof puffer, LPARAM(puffer)) > 0; }, 5000);
-    }
-    std::string text = puffer;
-    Bildschirmfoto(code, "uebertragung_code");
-    Klick(apptest::Gadget(code, 45));
-    WarteBisZu(code);
-    return text;
-  }
-  // Tab "Empfangen": the code, "Downloaden", the place to save; the message
-  // that comes at the end.
-  Meldung Empfangen(const std::string& code, const std::string& ziel) {
-    HWND panel = Gadget(13);
-    SendMessageA(panel, TCM_SETCURSEL, 1, 0);
-    Tippen(Gadget(15), code);
-    Klick(Gadget(17));
-    HWND speichern = WarteAufFenster("Speicherort", "#32770", id());
-    if (!speichern) return {};
-    HWND feld = Dateinamenfeld(speichern);
-    if (!feld) return {};
-    Tippen(feld, ziel);
-    PostMessageA(speichern, WM_COMMAND, IDOK, 0);
-    const char* gekommen = nullptr;
-    kxtest::WaitUntil([&] {
-      for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
-        if (FindeFenster(titel, "#32770", id())) gekommen = titel;
-      }
-      return gekommen != nullptr;
-    }, 120000);
-    if (!gekommen) return {};
-    Bildschirmfoto(fenster, "uebertragung_empfangen");
-    return Beantworte(gekommen, IDOK, id());
-  }
-  void Beenden() {
-    Schliessen(fenster);
-    Beantworte("Wirklich Beenden", IDYES, id());
-    Ende();
-  }
-};
-
-class Uebertragung : public testing::Test {
- protected:
-  void Zugang(const std::string& pw) {
-    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
-                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64(pw) + "\r\n");
-  }
-  void SetUp() override {
-    ASSERT_FALSE(server_.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
-    kxtest::RemoveTree(server_.root("SPLIT"));
-    CreateDirectoryA(server_.root("SPLIT").c_str(), nullptr);
-    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
-    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
-                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64("secret") +
-                                                         "\r\n");
-  }
-  Server server_;
-  kxtest::TempFolder temp_;
-};
+class Uebertragung : public TransferTest {};
 
 // A file of 3,500,000 bytes with transfers 1 and 2 on the server: the send
 // list counts the megabytes sent, the code window shows 3; received through
@@ -140,15 +40,15 @@ TEST_F(Uebertragung, FileSentAndReceivedThroughTheWindows) {
   HWND liste = programm.Gadget(1);
   programm.Senden(temp_ / "reise.bin");
   std::vector<std::string> gesendet;
-  const std::string code = programm.Code(120000, [&] {
+  const std::string code = programm.CodeNehmen(programm.CodeFenster(120000, [&] {
     std::string zelle = programm.Zelle(liste, 0, 2);
     if (!zelle.empty() && (gesendet.empty() || gesendet.back() != zelle)) gesendet.push_back(zelle);
-  });
+  }), "uebertragung_code");
   EXPECT_EQ(code, "3");
   EXPECT_EQ(gesendet, (std::vector<std::string>{"0 MB", "1 MB", "2 MB", "3 MB"}));
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\3\\Anz.txt")), "4");
 
-  Meldung m = programm.Empfangen(code, temp_ / "angekommen");
+  Meldung m = programm.Empfangen(code, temp_ / "angekommen", "uebertragung_empfangen");
   EXPECT_EQ(m.titel, "Download abgeschlossen");
   EXPECT_EQ(m.text, "Der Download wurde erfolgreich abgeschlossen!!!");
   EXPECT_TRUE(kxtest::ReadBytes(temp_ / "angekommen\\reise.bin") == inhalt);
