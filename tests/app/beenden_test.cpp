@@ -71,7 +71,7 @@ TEST(Beenden, ConfirmedCloseWhileAnUploadAndADownloadRunExitsWithZeroEveryTime) 
     programm.Menue(2);
 
     // The download: tab "Empfangen", code 1, "Downloaden", the place.
-    SendMessageA(WarteAufGadget(fenster, 13), TCM_SETCURSEL, 1, 0);
+    EXPECT_TRUE(programm.Reiter(WarteAufGadget(fenster, 13), 1, WarteAufGadget(fenster, 17)));
     Tippen(WarteAufGadget(fenster, 15), "1");
     Klick(WarteAufGadget(fenster, 17));
     HWND speichern = WarteAufFenster("Speicherort", "#32770", programm.id());

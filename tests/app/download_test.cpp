@@ -212,7 +212,7 @@ class Empfaenger : public apptest::VelmoraProzess {
   HWND Gadget(int nummer) { return apptest::WarteAufGadget(fenster, nummer); }
   // The code, "Downloaden", the place in the save requester.
   bool Downloaden(const std::string& code, const std::string& ziel) {
-    SendMessageA(Gadget(13), TCM_SETCURSEL, 1, 0);
+    EXPECT_TRUE(Reiter(Gadget(13), 1, Gadget(17)));
     apptest::Tippen(Gadget(15), code);
     apptest::Klick(Gadget(17));
     HWND speichern = Warte("Speicherort");

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "runtime/gui/png.h"
+#include "tests/gui/gui_support.h"
 #include "tests/support/wait_until.h"
 
 namespace apptest {
@@ -148,18 +149,6 @@ inline Meldung Beantworte(const char* titel, int knopf, DWORD prozess = GetCurre
   return m;
 }
 
-inline BOOL CALLBACK UngemaltPruefen(HWND h, LPARAM p) {
-  if (GetUpdateRect(h, nullptr, FALSE)) *reinterpret_cast<bool*>(p) = true;
-  return TRUE;
-}
-
-// Whether the window and its controls have painted all there is to paint.
-inline bool Gemalt(HWND fenster) {
-  bool offen = GetUpdateRect(fenster, nullptr, FALSE) != 0;
-  EnumChildWindows(fenster, UngemaltPruefen, reinterpret_cast<LPARAM>(&offen));
-  return !offen;
-}
-
 // Saves what the screen shows of the window (frame and all) as
 // <build tree>/screenshots/<name>.png, for a person to look at.
 inline bool Bildschirmfoto(HWND fenster, const std::string& name) {
@@ -171,13 +160,9 @@ inline bool Bildschirmfoto(HWND fenster, const std::string& name) {
   RedrawWindow(fenster, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   if (GetWindowThreadProcessId(fenster, nullptr) == GetCurrentThreadId()) {
     // Our own window: paint it here.
-    kxtest::WaitUntil([&] {
-      MSG m;
-      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-      return Gemalt(fenster);
-    }, 2000);
+    kxtest::PumpUntilPainted(fenster);
   } else {
-    kxtest::WaitUntil([&] { return Gemalt(fenster); }, 2000);  // the owning thread paints
+    kxtest::WaitUntil([&] { return kxtest::Painted(fenster); }, 2000);  // the owning thread paints
   }
   RECT r;
   GetWindowRect(fenster, &r);

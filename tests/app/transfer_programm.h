@@ -155,8 +155,8 @@ class Velmora : public VelmoraProzess {
   // Tab "Empfangen": the code, "Downloaden", the place to save; the message
   // that comes at the end (answered), after a screenshot named `foto`.
   apptest::Meldung Empfangen(const std::string& code, const std::string& ziel, const char* foto = nullptr) {
-    SendMessageA(Gadget(13), TCM_SETCURSEL, 1, 0);
     HWND knopf = Gadget(17);
+    EXPECT_TRUE(Reiter(Gadget(13), 1, knopf));
     kxtest::WaitUntil([&] { return IsWindowEnabled(knopf); }, 5000);
     Tippen(Gadget(15), code);
     Klick(knopf);

@@ -17,6 +17,7 @@
 #include "tests/app/fahrer.h"
 #include "tests/app/prozess_variable.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace apptest {
 
@@ -120,6 +121,23 @@ class VelmoraProzess {
     return text;
   }
   int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
+
+  // Tab `reiter` of the panel, chosen by a click on it, so that the program
+  // hears of the change and shows the tab's page (TCM_SETCURSEL alone turns
+  // the tab and leaves the page hidden).  Waits for `zeichen`, a gadget of
+  // that page, to show; false if it does not.
+  bool Reiter(HWND panel, int reiter, HWND zeichen) {
+    HANDLE p = prozess_.hProcess;
+    void* fremd = VirtualAllocEx(p, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    RECT r = {};
+    if (fremd && SendMessageA(panel, TCM_GETITEMRECT, reiter, LPARAM(fremd)))
+      ReadProcessMemory(p, fremd, &r, sizeof r, nullptr);
+    if (fremd) VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
+    const LPARAM mitte = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, mitte);
+    PostMessageA(panel, WM_LBUTTONUP, 0, mitte);
+    return kxtest::WaitUntil([&] { return IsWindowVisible(zeichen) != FALSE; }, 5000);
+  }
 
   HWND fenster = nullptr;
 
