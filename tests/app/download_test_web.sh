@@ -18,10 +18,4 @@ mkdir -p "$state"
 setsid /usr/bin/python3 "$here/download_test_web.py" --root "$3" --state "$state" \
   </dev/null >"$state/web.out" 2>&1 &
 echo $! >"$state/web.pid"
-for _ in $(seq 100); do
-  [ -s "$state/web.port" ] && exit 0
-  sleep 0.1
-done
-echo "download_test_web.py did not start:" >&2
-cat "$state/web.out" >&2 || true
-exit 1
+wait_for_start "$state/web.port" "$state/web.out" "download_test_web.py"

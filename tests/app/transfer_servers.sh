@@ -81,13 +81,8 @@ if [ "$action" = ftp ]; then
     --root "$state/root" --port-file "$state/ftp.port" --pid-file "$state/ftp.pid" --read-limit "${limit:-0}" \
     --user velmora --password secret --log "$state/ftp.log" \
     </dev/null >>"$state/ftp.out" 2>&1 &
-  for _ in $(seq 100); do
-    [ -s "$state/ftp.port" ] && exit 0
-    sleep 0.1
-  done
-  echo "FTP server did not start on $3:21:" >&2
-  cat "$state/ftp.out" >&2 || true
-  exit 1
+  wait_for_start "$state/ftp.port" "$state/ftp.out" "FTP server on $3:21"
+  exit $?
 fi
 
 address="$3"
