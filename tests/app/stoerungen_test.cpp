@@ -10,9 +10,11 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "runtime/files/pack.h"
 #include "tests/app/transfer_programm.h"
+#include "tests/network/http_scripted_server.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
@@ -116,6 +118,35 @@ TEST_F(Stoerungen, ServerKilledAfterPartTwoThenSendingAgainGoesOnWithPartThree) 
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "5");
   EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\2")));
   EXPECT_TRUE(Empfangen(1, 5, "fuenf.bin") == inhalt);
+  EXPECT_EQ(programm.Terminierte_Threads(), 0);
+  programm.Beenden();
+}
+
+// A web side that drips its answer to the code search's question, one byte
+// a second (no real server can be made to, so a scripted one on 127.0.0.1
+// answers): the upload gives up within a minute with the connection message
+// and its cause, nothing is made on the FTP server, the row stays and the
+// program answers all the while.
+TEST_F(Stoerungen, WebSideDrippingItsHeadAnswerFailsTheUploadWithinAMinute) {
+  std::vector<httptest::Step> tropfen;
+  for (char c : std::string("HTTP/1.1 404 Not Found\r\nServer: tropfend\r\nContent-Length: 0\r\n\r\n"))
+    tropfen.push_back({std::string(1, c), 1000});
+  httptest::ScriptedServer web(tropfen);
+  Zugang("secret", "127.0.0.1:" + std::to_string(web.port()));
+  ASSERT_TRUE(kxtest::WriteBytes(temp_ / "x.bin", "x"));
+  Velmora programm(temp_.path());
+  ASSERT_NE(programm.fenster, nullptr);
+  programm.Senden(temp_ / "x.bin");
+  bool antwortet = true;
+  EXPECT_TRUE(kxtest::WaitUntil([&] {
+    antwortet = antwortet && programm.Antwortet();
+    return FindeFenster("Fehler", "#32770", programm.id()) != nullptr;
+  }, 60000));
+  EXPECT_TRUE(antwortet);
+  EXPECT_EQ(programm.Meldung("Fehler", 1000), FtpFehler + "\nDer Server antwortet nicht.");
+  EXPECT_EQ(web.request().rfind("HEAD /SPLIT/1/ HTTP/1.1\r\n", 0), 0u) << web.request();
+  EXPECT_EQ(programm.Zeilen(programm.Gadget(1)), 1);
+  EXPECT_FALSE(kxtest::Exists(server_.root("SPLIT\\1")));
   EXPECT_EQ(programm.Terminierte_Threads(), 0);
   programm.Beenden();
 }

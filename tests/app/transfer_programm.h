@@ -69,9 +69,12 @@ class TransferTest : public testing::Test {
     CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
     Zugang("secret");
   }
-  void Zugang(const std::string& pw) {
-    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" + Base64(server_.domain()) +
-                                                         "\r\n" + Base64("velmora") + "\r\n" + Base64(pw) + "\r\n");
+  // The access file with this password, and the web side at `domain`
+  // (host:port; the fixture's nginx when empty).
+  void Zugang(const std::string& pw, const std::string& domain = "") {
+    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" +
+                                                         Base64(domain.empty() ? server_.domain() : domain) + "\r\n" +
+                                                         Base64("velmora") + "\r\n" + Base64(pw) + "\r\n");
   }
   TransferServer server_;
   kxtest::TempFolder temp_;
