@@ -122,9 +122,9 @@ class VelmoraProzess {
   }
   int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
 
-  // Tab `reiter` of the panel, chosen by a click on it, so that the program
-  // hears of the change and shows the tab's page (TCM_SETCURSEL alone turns
-  // the tab and leaves the page hidden).  Waits for `zeichen`, a gadget of
+  // Tab `reiter` of the panel, chosen by the mouse messages of a click on
+  // it, so that the program hears of the change and shows the tab's page
+  // (TCM_SETCURSEL alone turns the tab and leaves the page hidden).  Waits for `zeichen`, a gadget of
   // that page, to show; false if it does not.
   bool Reiter(HWND panel, int reiter, HWND zeichen) {
     HANDLE p = prozess_.hProcess;
