@@ -18,7 +18,6 @@ struct ThreadEntry {
   HANDLE handle;
   int32_t number;
   DWORD threadId;
-  volatile LONG started;  // set by the new thread once its start-up is done
   volatile LONG stop;     // the stop request of this thread
 };
 
@@ -39,7 +38,8 @@ MutexEntry* g_mutexes = nullptr;
 SemaphoreEntry* g_semaphores = nullptr;
 int32_t g_nextNumber = 1;
 volatile LONG g_stopAll = 0;
-volatile LONG g_terminations = 0;
+// How long StopThread waits for a thread it asked to stop.
+constexpr DWORD StopWaitMilliseconds = 5000;
 // The calling thread's own stop flag (inside its entry, which lives until the
 // thread has ended); null in threads the library did not start.
 thread_local volatile LONG* t_stop = nullptr;
@@ -54,17 +54,14 @@ void EnsureStarted() {
 struct StartRecord {
   ThreadProcedure procedure;
   int32_t value;
-  volatile LONG* started;
   volatile LONG* stop;
 };
 
 DWORD WINAPI Trampoline(void* parameter) {
   StartRecord start = *static_cast<StartRecord*>(parameter);
   HeapFree(GetProcessHeap(), 0, parameter);
-  // From here on the thread holds no lock of the system's thread start-up
-  // (loader lock, heap); the entry is not touched again.
+  // The stop flag lives in the entry, which outlives the thread.
   t_stop = start.stop;
-  InterlockedExchange(start.started, 1);
   return DWORD(start.procedure(start.value));
 }
 
@@ -84,19 +81,6 @@ HANDLE FindRunning(int32_t number) {
   return found;
 }
 
-// Whether the numbered thread has left its start-up (true if not listed).
-bool EntryStarted(int32_t number) {
-  bool started = true;
-  EnterCriticalSection(&g_listLock);
-  for (ThreadEntry* e = g_threads; e; e = e->next) {
-    if (e->number == number) {
-      started = e->started != 0;
-      break;
-    }
-  }
-  LeaveCriticalSection(&g_listLock);
-  return started;
-}
 
 int32_t FromWin32(int priority) {
   switch (priority) {
@@ -262,7 +246,6 @@ int32_t StartThread(ThreadProcedure procedure, int32_t value) {
   }
   start->procedure = procedure;
   start->value = value;
-  start->started = &entry->started;
   start->stop = &entry->stop;
   DWORD threadId = 0;
   HANDLE handle = CreateThread(nullptr, 4096, Trampoline, start, 0, &threadId);
@@ -301,14 +284,15 @@ void StopThread(int32_t thread) {
   HANDLE handle = FindRunning(thread);
   if (thread == 0) ReportError("NullArgument", "Thread");
   else if (!handle) ReportLibraryError(&ThreadLibrary, "InvalidThread");
+  // Asked, not killed: a thread killed mid-work may hold the heap's lock or
+  // leave a file half written.  It ends at its next look at the request.
   if (handle) {
-    // A thread killed inside its start-up would leave the loader lock taken
-    // and no further thread could start: let it reach its procedure first.
-    for (int i = 0; i < 2000 && !EntryStarted(thread); ++i) {
-      if (WaitForSingleObject(handle, 1) == WAIT_OBJECT_0) break;
-    }
-    if (TerminateThread(handle, 0)) InterlockedIncrement(&g_terminations);
+    RequestThreadStop(thread);
+    if (WaitForSingleObject(handle, StopWaitMilliseconds) != WAIT_OBJECT_0) return;
   }
+  // Ended (or gone before): the entry goes.  One that outlives the wait
+  // keeps its entry, which holds its stop flag, until a later StartThread
+  // finds it ended.
   EnterCriticalSection(&g_listLock);
   for (ThreadEntry** link = &g_threads; *link; link = &(*link)->next) {
     ThreadEntry* e = *link;
@@ -321,8 +305,6 @@ void StopThread(int32_t thread) {
   }
   LeaveCriticalSection(&g_listLock);
 }
-
-int32_t ThreadTerminations() { return int32_t(g_terminations); }
 
 void RequestThreadStop(int32_t thread) {
   EnsureStarted();

@@ -13,11 +13,10 @@ using ThreadProcedure = int32_t (*)(int32_t value);
 int32_t StartThread(ThreadProcedure procedure, int32_t value);
 // 1 while the numbered thread has not ended, else 0.
 int32_t ThreadRunning(int32_t thread);
-// Terminates the thread (exit code 0) and drops its entry.  Last resort only:
-// a thread killed inside a library may hold its locks for ever.
+// Asks the thread to stop (RequestThreadStop) and waits up to 5 s for its
+// end, then drops its entry; a thread that does not end by then runs on and
+// keeps its entry.  No thread is ever killed.
 void StopThread(int32_t thread);
-// How many threads StopThread has terminated since the start (tests).
-int32_t ThreadTerminations();
 
 // The program's stop request: a thread asked to stop ends at its next check
 // (the application's pauses, the packer's block loop, the FTP and HTTP

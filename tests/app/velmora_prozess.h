@@ -15,7 +15,6 @@
 #include <string>
 
 #include "tests/app/fahrer.h"
-#include "tests/app/prozess_variable.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
 
@@ -77,18 +76,6 @@ class VelmoraProzess {
     DWORD code = 0;
     GetExitCodeProcess(prozess_.hProcess, &code);
     return long(code);
-  }
-  // The thread library's count of threads it terminated, read from the
-  // running program (-1 when it can't be read).
-  long Terminierte_Threads() const {
-    // 32-bit symbols carry one more leading underscore.
-    static const uint32_t rva = [] {
-      const std::string datei =
-          kxtest::WinePath(std::string(std::getenv("VELMORA_BINARY_DIR")) + "/app/Velmora.exe");
-      const uint32_t gefunden = SymbolRva(datei, "_ZN2kx12_GLOBAL__N_114g_terminationsE");
-      return gefunden ? gefunden : SymbolRva(datei, "__ZN2kx12_GLOBAL__N_114g_terminationsE");
-    }();
-    return ProzessVariable(prozess_.hProcess, prozess_.dwProcessId, rva);
   }
   // Whether the main window answers a message within a second.
   bool Antwortet() const {

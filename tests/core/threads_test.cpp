@@ -22,6 +22,12 @@ int32_t WaitForGate(int32_t value) {
   return value;
 }
 
+// Works until asked to stop, as the program's threads do.
+int32_t UntilAskedToStop(int32_t value) {
+  while (!kx::ThreadStopRequested()) Sleep(1);
+  return value;
+}
+
 using kxtest::WaitUntil;
 
 // The condition that the numbered thread has ended.
@@ -95,7 +101,7 @@ TEST_F(Threads, PriorityScale) {
 
 TEST_F(Threads, StopThreadEndsAndChecks) {
   kxtest::ReportRecorder recorder;
-  int32_t t = kx::StartThread(WaitForGate, 0);
+  int32_t t = kx::StartThread(UntilAskedToStop, 0);
   ASSERT_GT(t, 0);
   kx::StopThread(t);
   EXPECT_EQ(kx::ThreadRunning(t), 0);
