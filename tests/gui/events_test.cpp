@@ -90,8 +90,11 @@ TEST_F(Events, TimeOutsZeroAndNReturnNoEventWhenNothingCame) {
   EXPECT_EQ(kx::EventType(), -1) << "every wait starts with event type -1";
 }
 
+// Posts the event once the test thread waits for messages: a message sent
+// from another thread is answered only inside the owner's wait, so the send
+// returns when the wait has begun.
 DWORD WINAPI PostLater(void* window) {
-  Sleep(150);  // the event comes a while after the wait began
+  SendMessageA(static_cast<HWND>(window), WM_NULL, 0, 0);
   PostMessageA(static_cast<HWND>(window), kx::MessageGadgetEvent, 44, 768);
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "runtime/core/threads.h"
 #include "tests/network/http_scripted_server.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ TEST_F(Scripted, StopRequestEndsAWaitingRequest) {
   silentUrlPort = server.port();
   int32_t thread = kx::StartThread(StoppedDownload, 0);
   ASSERT_NE(thread, 0);
-  Sleep(500);
+  ASSERT_TRUE(kxtest::WaitUntil([&] { return server.asked(); }, 5000));
   ASSERT_EQ(kx::ThreadRunning(thread), 1);
   HANDLE handle = kx::ThreadHandle(thread);
   HANDLE own = nullptr;

@@ -25,7 +25,8 @@ struct Step {
 
 // Accepts one client, reads its request up to the empty line, plays the
 // steps, then keeps the connection open for holdMs and closes it (with a
-// reset instead of an orderly close when asked).
+// reset instead of an orderly close when asked).  Its pauses are what the
+// tests put the client through: a silent, slow or dripping server.
 class ScriptedServer {
  public:
   ScriptedServer(std::vector<Step> steps, int holdMs = 0, bool reset = false)
@@ -48,6 +49,8 @@ class ScriptedServer {
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
+  // Whether the client's request has come in whole.
+  bool asked() const { return InterlockedCompareExchange(const_cast<LONG*>(&asked_), 0, 0) != 0; }
   // Whether the server has closed the connection yet.
   bool closed() const { return InterlockedCompareExchange(const_cast<LONG*>(&closed_), 0, 0) != 0; }
   // The request as received (waits for the script to end).
@@ -88,6 +91,7 @@ class ScriptedServer {
       if (n <= 0) break;
       request_.append(piece, n);
     }
+    InterlockedExchange(&asked_, 1);
     bool gone = false;  // the client closed: the rest of the script is moot
     for (const Step& step : steps_) {
       if (gone) break;
@@ -126,6 +130,7 @@ class ScriptedServer {
   int port_ = 0;
   HANDLE thread_ = nullptr;
   LONG closed_ = 0;
+  LONG asked_ = 0;
   std::string request_;
 };
 

@@ -142,13 +142,18 @@ const kx::DebuggerList ProbeList = {sizeof(kx::DebuggerList),
                                     "KX_LIBRARY_Probe", "Probe", "Name\t100\tNumber\t50", ProbeWalk, ProbeDetail,
                                     ProbeData, ProbeRelease};
 
+// The workers live until the program ends, so the viewers always list them.
+HANDLE const g_never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
 int32_t Worker(int32_t) {
-  for (;;) Sleep(50);
+  WaitForSingleObject(g_never, INFINITE);
+  return 0;
 }
 
 int32_t ReportingWorker(int32_t) {
   kx::ReportLibraryError(&kx::ThreadLibrary, "InvalidThread");
-  for (;;) Sleep(50);
+  WaitForSingleObject(g_never, INFINITE);
+  return 0;
 }
 
 void Scenario() {
