@@ -19,8 +19,7 @@
 #include "app/upload.h"
 #include "runtime/files/pack.h"
 #include "tests/app/pipeline_support.h"
-#include "tests/app/velmora_prozess.h"
-#include "tests/app/transfer_texte.h"
+#include "tests/app/transfer_programm.h"
 
 using namespace velmora;
 using namespace pipetest;
@@ -202,67 +201,17 @@ TEST_F(DownloadTest, MissingOrDamagedPartIsReportedInsteadOfSuccess) {
 
 // ---- through Velmora.exe -------------------------------------------------------
 
-
-
-// The program with its tab "Empfangen".
-class Empfaenger : public apptest::VelmoraProzess {
- public:
-  using VelmoraProzess::VelmoraProzess;
-
-  HWND Gadget(int nummer) { return apptest::WarteAufGadget(fenster, nummer); }
-  // The code, "Downloaden", the place in the save requester.
-  bool Downloaden(const std::string& code, const std::string& ziel) {
-    EXPECT_TRUE(Reiter(Gadget(13), 1, Gadget(17)));
-    apptest::Tippen(Gadget(15), code);
-    apptest::Klick(Gadget(17));
-    HWND speichern = Warte("Speicherort");
-    HWND feld = speichern ? apptest::Dateinamenfeld(speichern) : nullptr;
-    if (!feld) return false;
-    apptest::Tippen(feld, ziel);
-    PostMessageA(speichern, WM_COMMAND, IDOK, 0);
-    return apptest::WarteBisZu(speichern);
-  }
-  // The message that ends the download (up to ms), read and confirmed, with
-  // a photo of the main window as it stood.
-  apptest::Meldung Abschluss(DWORD ms, const std::string& foto) {
-    const char* gesehen = nullptr;
-    kxtest::WaitUntil([&] {
-      for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
-        if (apptest::FindeFenster(titel, "#32770", id())) return (gesehen = titel) != nullptr;
-      }
-      return false;
-    }, ms);
-    if (!gesehen) return {};
-    apptest::Bildschirmfoto(fenster, foto);
-    return apptest::Beantworte(gesehen, IDOK, id());
-  }
-  int Balken(int nummer) { return int(SendMessageA(Gadget(nummer), PBM_GETPOS, 0, 0)); }
-  std::string Beschriftung(int nummer) {
-    char text[64] = {};
-    SendMessageA(Gadget(nummer), WM_GETTEXT, sizeof text, LPARAM(text));
-    return text;
-  }
-};
-
-class DurchsProgramm : public testing::Test {
+class DurchsProgramm : public apptest::TransferTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server_.ok()) << "no transfer server (VELMORA_TRANSFER_STATE)";
+    apptest::TransferTest::SetUp();
     const char* web = std::getenv("VELMORA_DOWNLOAD_WEB");
     ASSERT_NE(web, nullptr) << "no scripted web server (VELMORA_DOWNLOAD_WEB)";
     web_ = web;
     // The test packs transfers itself: the progress callback an upload of an
     // earlier case set would write to a main window that is gone.
     kx::SetPackCallback(nullptr);
-    server_.leeren();
-    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
-    Zugang(server_.domain());
     kxtest::WriteBytes(kxtest::WinePath(web_ + "/web.control"), "");
-  }
-  // The access file of the program, with this web side.
-  void Zugang(const std::string& domain) {
-    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", apptest::Base64(server_.address()) + "\r\n" + apptest::Base64(domain) + "\r\n" +
-                                                         apptest::Base64("velmora") + "\r\n" + apptest::Base64("secret") + "\r\n");
   }
   std::string ScriptDomain() const {
     return "127.0.0.1:" + apptest::Zeile(kxtest::WinePath(web_ + "/web.port"));
@@ -272,9 +221,7 @@ class DurchsProgramm : public testing::Test {
     kxtest::WriteBytes(kxtest::WinePath(web_ + "/web.control"), path + " " + std::to_string(mal) + "\n");
   }
   std::string ScriptLog() const { return kxtest::ReadBytes(kxtest::WinePath(web_ + "/web.log")); }
-  std::string NginxLog() const {
-    return kxtest::ReadBytes(kxtest::WinePath(std::string(std::getenv("VELMORA_TRANSFER_STATE")) + "/web.log"));
-  }
+  std::string NginxLog() const { return kxtest::ReadBytes(server_.datei("web.log")); }
 
   // A transfer of `inhalt` as the sender lays it out, stored straight into
   // SPLIT/<code> on the server: the archive of the file, its parts of
@@ -296,8 +243,6 @@ class DurchsProgramm : public testing::Test {
     return teile;
   }
 
-  pipetest::Server server_;
-  kxtest::TempFolder temp_;
   std::string web_;
 };
 
@@ -321,9 +266,9 @@ TEST_F(DurchsProgramm, PartRefusedTwiceArrivesAndRefusedForGoodIsIncomplete) {
   const std::string inhalt = Zufallsbytes(2500000, 31);
   ASSERT_EQ(Ablegen("1", "drei.bin", inhalt), 3);
   ASSERT_EQ(Ablegen("2", "zwei.bin", Zufallsbytes(2500000, 32)), 3);
-  Zugang(ScriptDomain());
+  Zugang("secret", ScriptDomain());
   Verweigern("/SPLIT/1/3.quon", 2);
-  Empfaenger programm(temp_.path());
+  apptest::Velmora programm(temp_.path());
   ASSERT_NE(programm.fenster, nullptr);
   ASSERT_TRUE(programm.Downloaden("1", temp_ / "drei"));
   apptest::Meldung m = programm.Abschluss(60000, "download_zweimal_404");
@@ -334,7 +279,7 @@ TEST_F(DurchsProgramm, PartRefusedTwiceArrivesAndRefusedForGoodIsIncomplete) {
   EXPECT_EQ(Anfragen(log, "/SPLIT/1/3.quon", "200"), 1) << log;
   EXPECT_EQ(Anfragen(log, "/SPLIT/1/4.quon", ""), 0) << "the count was held: " << log;
   EXPECT_EQ(programm.Balken(21), 100);
-  EXPECT_EQ(programm.Beschriftung(41), "100%");
+  EXPECT_EQ(apptest::Text(programm.Gadget(41)), "100%");
   EXPECT_FALSE(kxtest::Exists(temp_ / "Velmora\\Empf"));
 
   Verweigern("/SPLIT/2/2.quon", 1000);
@@ -360,13 +305,13 @@ TEST_F(DurchsProgramm, DamagedPartGivesTheDamagedMessage) {
   std::string kaputt = kxtest::ReadBytes(teil2);
   kaputt[4321] = char(kaputt[4321] ^ 0x01);
   ASSERT_TRUE(kxtest::WriteBytes(teil2, kaputt));
-  Empfaenger programm(temp_.path());
+  apptest::Velmora programm(temp_.path());
   ASSERT_NE(programm.fenster, nullptr);
   ASSERT_TRUE(programm.Downloaden("1", temp_ / "kaputt"));
   apptest::Meldung m = programm.Abschluss(60000, "download_beschaedigt");
   EXPECT_EQ(m.titel, "Fehler");
   EXPECT_EQ(m.text, Download_Beschaedigt);
-  EXPECT_EQ(programm.Beschriftung(41), std::to_string(programm.Balken(21)) + "%");
+  EXPECT_EQ(apptest::Text(programm.Gadget(41)), std::to_string(programm.Balken(21)) + "%");
   EXPECT_FALSE(kxtest::Exists(temp_ / "kaputt.zip"));
   programm.Toeten();
 }
@@ -383,7 +328,7 @@ TEST_F(DurchsProgramm, DownloadKilledAfterPartThreeGoesOnWithPartFour) {
   ASSERT_TRUE(MoveFileA(teil4.c_str(), gesichert.c_str()));
   const std::string teile = temp_ / "Velmora\\Empf\\";
   {
-    Empfaenger programm(temp_.path());
+    apptest::Velmora programm(temp_.path());
     ASSERT_NE(programm.fenster, nullptr);
     ASSERT_TRUE(programm.Downloaden("1", temp_ / "sechs"));
     ASSERT_TRUE(kxtest::WaitUntil([&] { return Anfragen(NginxLog(), "/SPLIT/1/4.quon", "404") > 0; }, 30000));
@@ -396,12 +341,12 @@ TEST_F(DurchsProgramm, DownloadKilledAfterPartThreeGoesOnWithPartFour) {
 
   // Started again with part 4 still missing: the share held shows while
   // part 4 is tried, then the message of an incomplete download.
-  Empfaenger programm(temp_.path());
+  apptest::Velmora programm(temp_.path());
   ASSERT_NE(programm.fenster, nullptr);
   const size_t ab = NginxLog().size();
   ASSERT_TRUE(programm.Downloaden("1", temp_ / "sechs"));
   EXPECT_TRUE(kxtest::WaitUntil(
-      [&] { return programm.Beschriftung(40) == "50%" && programm.Balken(19) == 50; }, 3000));
+      [&] { return apptest::Text(programm.Gadget(40)) == "50%" && programm.Balken(19) == 50; }, 3000));
   apptest::Meldung m = programm.Abschluss(60000, "download_fortgesetzt_teil4_fehlt");
   EXPECT_EQ(m.text, std::string(Download_Unvollstaendig) + "\r\nHTTP/1.1 404 Not Found");
   EXPECT_FALSE(kxtest::Exists(teile + "4.quon.~1f2e"));

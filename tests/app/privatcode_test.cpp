@@ -1,6 +1,6 @@
-// The private code as people read, type and copy it, the secret's bytes, the
-// switch's settings file and what a private upload keeps in its resume
-// record and its extension file.
+// The private code as people read, type and copy it, and the secret's
+// bytes.  The switch, the resume record and the extension file are tested
+// through the program (privat_test).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,10 +9,8 @@
 #include <string>
 
 #include "app/globals.h"
-#include "app/layout.h"
 #include "app/privat.h"
 #include "runtime/core/strings.h"
-#include "tests/support/temp_folder.h"
 
 using namespace velmora;
 
@@ -80,62 +78,6 @@ TEST(Privatcode, WrittenInGroupsAndReadAsPeopleTypeIt) {
                            "0-K7F3-Q9ZM-4TXA-PB2W", "1A-K7F3-Q9ZM-4TXA-PB2W", ""}) {
     EXPECT_EQ(Gelesen(kein), "-") << kein;
   }
-}
-
-class PrivatLokal : public testing::Test {
- protected:
-  void SetUp() override {
-    kx::ThreadStringStart();
-    kx::AssignString(&Templog, (ordner_.path() + "\\").c_str());
-    kx::AssignString(&Tempdir, (ordner_.path() + "\\").c_str());
-  }
-  void TearDown() override {
-    for (char** v : {&Templog, &Tempdir, &Geheimnis, &Upload_Datei_Pfad, &Upload_Pack_Datei_Size, &Serverordner,
-                     &ErfolgreichUbertragen, &TempPfad, &Dateipfad, &Endung})
-      kx::AssignString(v, nullptr);
-    Privat_Senden = 0;
-    Upload_fortsetzen = 0;
-  }
-  kxtest::TempFolder ordner_;
-};
-
-TEST_F(PrivatLokal, TheSwitchIsOnOnlyForItsOwnLine) {
-  const std::string datei = ordner_ / "Einstellungen.txt";
-  Privat_Senden = 1;
-  Einstellungen_Lesen();
-  EXPECT_EQ(Privat_Senden, 0) << "no file";
-  for (auto [inhalt, an] : {std::pair{"Privat=1\r\n", 1}, {"Privat=1", 1}, {"Privat=0\r\n", 0}, {"privat=1", 0},
-                            {"", 0}, {"\xFF\xFE\x50", 0}}) {
-    kxtest::WriteBytes(datei, inhalt);
-    Einstellungen_Lesen();
-    EXPECT_EQ(Privat_Senden, an) << inhalt;
-  }
-  DeleteFileA(datei.c_str());
-  CreateDirectoryA(datei.c_str(), nullptr);  // unreadable: a folder of that name
-  Einstellungen_Lesen();
-  EXPECT_EQ(Privat_Senden, 0);
-}
-
-TEST_F(PrivatLokal, APrivateUploadKeepsItsSecretAndHidesItsExtension) {
-  kx::AssignString(&Geheimnis, "K7F3Q9ZM4TXAPB2W");
-  kx::AssignString(&Upload_Datei_Pfad, "C:\\Daten\\Bericht.pdf");
-  ASSERT_NE(Endungsdatei_Schreiben(), 0);
-  EXPECT_EQ(kxtest::ReadBytes(ordner_ / "dd.txt"), "");
-
-  ASSERT_NE(Infos_Schreiben(2), 0);
-  EXPECT_NE(kxtest::ReadBytes(ordner_ / "Infos.txt").find("\r\nGeheimnisK7F3Q9ZM4TXAPB2W\r\n"), std::string::npos);
-  kx::AssignString(&Geheimnis, nullptr);
-  ASSERT_EQ(Infos_Lesen(), 1);
-  EXPECT_EQ(S(Geheimnis), "K7F3Q9ZM4TXAPB2W");
-
-  // A plain upload's record is the six lines it always was, and reads back
-  // without a secret.
-  kx::AssignString(&Geheimnis, nullptr);
-  ASSERT_NE(Infos_Schreiben(2), 0);
-  EXPECT_EQ(kxtest::ReadBytes(ordner_ / "Infos.txt").find("Geheimnis"), std::string::npos);
-  kx::AssignString(&Geheimnis, "ALT0000000000000");
-  ASSERT_EQ(Infos_Lesen(), 1);
-  EXPECT_EQ(S(Geheimnis), "");
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST_F(Stoerungen, FileRemovedBeforeSendingIsReportedAndTheNextSendWorks) {
   programm.Eintragen(temp_ / "da.bin");
   programm.Senden();
   HWND code = programm.CodeFenster(60000);
-  EXPECT_EQ(SendMessageA(programm.Gadget(8), PBM_GETPOS, 0, 0), 100);
+  EXPECT_EQ(programm.Balken(8), 100);
   EXPECT_EQ(Text(programm.Gadget(24)), "100%");
   EXPECT_EQ(programm.CodeNehmen(code), "1");
   EXPECT_EQ(kxtest::ReadBytes(server_.root("SPLIT\\1\\Anz.txt")), "3");

@@ -155,31 +155,41 @@ class Velmora : public VelmoraProzess {
     if (!kxtest::WaitUntil([&] { return FindeFenster(titel, "#32770", id()) != nullptr; }, ms)) return "<keine Meldung>";
     return Beantworte(titel, IDOK, id()).text;
   }
-  // Tab "Empfangen": the code, "Downloaden", the place to save; the message
-  // that comes at the end (answered), after a screenshot named `foto`.
-  apptest::Meldung Empfangen(const std::string& code, const std::string& ziel, const char* foto = nullptr) {
+  // Tab "Empfangen": the code, "Downloaden", the place typed into the save
+  // requester; true once the requester is answered.
+  bool Downloaden(const std::string& code, const std::string& ziel) {
     HWND knopf = Gadget(17);
     EXPECT_TRUE(Reiter(Gadget(13), 1, knopf));
     kxtest::WaitUntil([&] { return IsWindowEnabled(knopf); }, 5000);
     Tippen(Gadget(15), code);
     Klick(knopf);
     HWND speichern = WarteAufFenster("Speicherort", "#32770", id());
-    if (!speichern) return {};
-    HWND feld = Dateinamenfeld(speichern);
-    if (!feld) return {};
+    HWND feld = speichern ? Dateinamenfeld(speichern) : nullptr;
+    if (!feld) return false;
     Tippen(feld, ziel);
     PostMessageA(speichern, WM_COMMAND, IDOK, 0);
+    return WarteBisZu(speichern);
+  }
+  // The message that ends a download (up to `ms`), answered, after a
+  // screenshot named `foto` of the main window as it stood.
+  apptest::Meldung Abschluss(DWORD ms, const char* foto = nullptr) {
     const char* gekommen = nullptr;
     kxtest::WaitUntil([&] {
       for (const char* titel : {"Download abgeschlossen", "Fehler"}) {
         if (FindeFenster(titel, "#32770", id())) gekommen = titel;
       }
       return gekommen != nullptr;
-    }, 120000);
+    }, ms);
     if (!gekommen) return {};
     if (foto) Bildschirmfoto(fenster, foto);
     return Beantworte(gekommen, IDOK, id());
   }
+  apptest::Meldung Empfangen(const std::string& code, const std::string& ziel, const char* foto = nullptr) {
+    if (!Downloaden(code, ziel)) return {};
+    return Abschluss(120000, foto);
+  }
+  // A progress bar's position.
+  int Balken(int nummer) { return int(SendMessageA(Gadget(nummer), PBM_GETPOS, 0, 0)); }
   // Closed through its title bar's close and "Wirklich Beenden": the
   // program ends with code 0.
   void Beenden() {

@@ -117,11 +117,4 @@ TEST(Seal, MissingSourceLeavesNothing) {
   EXPECT_FALSE(kxtest::Exists(folder / "out"));
 }
 
-TEST(Seal, RandomBytesComeFromTheSystem) {
-  unsigned char a[16] = {}, b[16] = {};
-  ASSERT_EQ(kx::RandomBytes(a, 16), 1);
-  ASSERT_EQ(kx::RandomBytes(b, 16), 1);
-  EXPECT_NE(std::string(reinterpret_cast<char*>(a), 16), std::string(reinterpret_cast<char*>(b), 16));
-}
-
 }  // namespace
