@@ -19,13 +19,6 @@ namespace velmora {
 
 namespace {
 
-// Every thread number the application keeps.
-std::atomic<int32_t>* const Alle_Nummern[] = {
-    &Downloadfortsetzer_Thread, &PackerDateiThread,       &PackerOrdnerThread,   &v_Aktualisierer_Upload,
-    &UploadThread,              &VorbereitenThread,       &v_Aktualisierer_Download, &Download_Thread,
-    &Zusammenfuegen_Thread,     &Unpack_Datei_Thread,     &DownloadGeschwindigkeit_Thread,
-};
-
 // The threads of an upload: packing, splitting, sending, its progress, and
 // the resume thread that may be starting one.
 std::atomic<int32_t>* const Upload_Nummern[] = {
@@ -33,22 +26,9 @@ std::atomic<int32_t>* const Upload_Nummern[] = {
     &VorbereitenThread,         &UploadThread,      &v_Aktualisierer_Upload,
 };
 
-// Threads started last are not all kept in a number (the code window's, the
-// size column's at a resume); numbers run from 1 and are never reused, so
-// the program's end looks this far beyond the highest one kept.
-constexpr int32_t Ungezaehlte = 16;
-
-// Whether one of the threads still runs.  A listed thread started since the
-// last round (a pipeline hands on to the next thread) is asked to stop too.
-bool Einer_Laeuft(bool alle) {
-  if (alle) {
-    int32_t hoechste = 0;
-    for (std::atomic<int32_t>* nummer : Alle_Nummern) hoechste = nummer->load() > hoechste ? nummer->load() : hoechste;
-    for (int32_t n = 1; n <= hoechste + Ungezaehlte; ++n) {
-      if (kx::ThreadRunning(n)) return true;
-    }
-    return false;
-  }
+// Whether a thread of the upload still runs.  One started since the last
+// round (a pipeline hands on to the next thread) is asked to stop too.
+bool Upload_Laeuft() {
   bool laeuft = false;
   for (std::atomic<int32_t>* nummer : Upload_Nummern) {
     const int32_t n = nummer->load();
@@ -60,13 +40,17 @@ bool Einer_Laeuft(bool alle) {
   return laeuft;
 }
 
+// Whether any thread but this one still runs (the program's end: the stop
+// request of every thread covers those started meanwhile).
+bool Einer_Laeuft() { return kx::OtherThreadsRunning() > 0; }
+
 // The one bounded wait of the cancel and of the end.  Messages sent to this
 // thread's windows (a worker setting a gadget's text waits for the answer)
 // are answered; posted input stays queued for the event loop.
-bool Abwarten(bool alle) {
+bool Abwarten(bool (*laeuft)()) {
   const DWORD anfang = GetTickCount();
   for (;;) {
-    if (!Einer_Laeuft(alle)) return true;
+    if (!laeuft()) return true;
     if (GetTickCount() - anfang >= DWORD(Anhalten_Frist)) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
     MSG nachricht;
@@ -78,13 +62,13 @@ bool Abwarten(bool alle) {
 
 bool Upload_Threads_Anhalten() {
   PROZEDUR(Upload_Threads_Anhalten);
-  Z_ return Abwarten(false);
+  Z_ return Abwarten(Upload_Laeuft);
 }
 
 bool Alle_Threads_Anhalten() {
   PROZEDUR(Alle_Threads_Anhalten);
   Z_ kx::RequestThreadStop(0);
-  Z_ return Abwarten(true);
+  Z_ return Abwarten(Einer_Laeuft);
 }
 
 }  // namespace velmora

@@ -43,6 +43,8 @@ const char* Download_Ursache();
 // Datei konnte nicht geschrieben werden."; "" after a success.  Built at
 // mark.  The code search of the upload uses it too.
 char* Http_Ursache(int32_t mark);
+constexpr const char* Ursache_Keine_Antwort = "Der Server antwortet nicht.";
+constexpr const char* Ursache_Abgelehnt = "Die Verbindung wurde abgelehnt.";
 // The message titled "Fehler": meldung, and ursache in a line of its own
 // when it is not empty.
 void Fehler_Melden(const char* meldung, const char* ursache);

@@ -111,9 +111,9 @@ void Neue_Herkunft() {
 char* Http_Ursache(int32_t mark) {
   switch (kx::HttpLastFailure()) {
     case kx::HttpFailureTimeOut:
-      return kx::ReturnString("Der Server antwortet nicht.", -1, mark);
+      return kx::ReturnString(Ursache_Keine_Antwort, -1, mark);
     case kx::HttpFailureRefused:
-      return kx::ReturnString("Die Verbindung wurde abgelehnt.", -1, mark);
+      return kx::ReturnString(Ursache_Abgelehnt, -1, mark);
     case kx::HttpFailureStatus:
       return kx::HttpLastStatusLine(mark);
     case kx::HttpFailureBroken:

@@ -3,8 +3,6 @@
 // before it is unpacked.  A plain transfer passes every hook unchanged.
 #include <windows.h>
 
-#include <cstring>
-
 #include "app/debugger.h"
 #include "app/download.h"
 #include "app/globals.h"
@@ -14,24 +12,6 @@
 #include "runtime/files/seal.h"
 
 namespace velmora {
-
-namespace {
-
-// The first bytes of every sealed file.
-constexpr char Siegel[] = "KXSEALED";
-
-// Whether the file begins like a sealed one.
-bool Versiegelt(const char* pfad) {
-  HANDLE h = CreateFileA(pfad, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  char anfang[sizeof Siegel - 1] = {};
-  DWORD gelesen = 0;
-  ReadFile(h, anfang, sizeof anfang, &gelesen, nullptr);
-  CloseHandle(h);
-  return gelesen == sizeof anfang && std::memcmp(anfang, Siegel, sizeof anfang) == 0;
-}
-
-}  // namespace
 
 int32_t Privat_Versiegeln() {
   PROZEDUR(Privat_Versiegeln);
@@ -83,7 +63,7 @@ int32_t Privat_Entsiegeln() {
   Z_ archiv << Speicherort << ".zip";
   Z_ const bool privat = kx::StringLength(Empfangsgeheimnis) > 0;
   // A sealed transfer fetched with its number only can't be opened.
-  Z_ if (!privat && !Versiegelt(archiv)) return 1;
+  Z_ if (!privat && !kx::IsSealedFile(archiv)) return 1;
   Z_ kx::RemoveFile(kx::Text() << Tempdir << "Test.quon");  // the probe: sealed bytes
   Z_ uint8_t schluessel[GeheimnisBytes];
   Z_ int32_t ergebnis = 0;

@@ -51,21 +51,13 @@ char* Geheimnis_Ziehen(int32_t mark) {
 
 char* Privatcode(int64_t ordner, const char* geheimnis, int32_t mark) {
   PROZEDUR(Privatcode, ordner, geheimnis, mark);
-  Z_ char code[24 + GeheimnisZeichen * 2] = "";
-  Z_ char ziffern[24];
-  Z_ int32_t z = 0;
-  Z_ uint64_t rest = ordner > 0 ? uint64_t(ordner) : 0;
-  Z_ do {
-    Z_ ziffern[z++] = char('0' + rest % 10);
-    Z_ rest /= 10;
-  } while (rest);
-  Z_ int32_t n = 0;
-  Z_ while (z > 0) code[n++] = ziffern[--z];
+  Z_ kx::StringScope scope;
+  Z_ kx::Text code;
+  Z_ code << (ordner > 0 ? ordner : 0);
   Z_ for (int32_t i = 0; geheimnis && geheimnis[i] && i < GeheimnisZeichen; ++i) {
-    Z_ if (i % 4 == 0) code[n++] = '-';
-    Z_ code[n++] = geheimnis[i];
+    Z_ if (i % 4 == 0) code << "-";
+    Z_ code << geheimnis[i];
   }
-  Z_ code[n] = 0;
   Z_ return kx::ReturnString(code, -1, mark);
 }
 

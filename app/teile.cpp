@@ -7,6 +7,7 @@
 #include "app/debugger.h"
 #include "app/globals.h"
 #include "app/layout.h"
+#include "app/upload.h"
 #include "runtime/core/kxstring.h"
 #include "runtime/core/memory.h"
 #include "runtime/core/strings.h"
@@ -73,7 +74,7 @@ int32_t Archiv_Aufteilen() {
       Z_ if (geschrieben != 0) Aktuelle_Splitt_Datei = Aktuelle_Splitt_Datei + 1.0f;
     }
     // Only a complete set of parts lets the upload begin.
-    Z_ if (ergebnis) Vorbereiten = 100;
+    Z_ if (ergebnis) Vorbereiten = Vorbereiten_Fertig;
     Z_ kx::CloseFile(Archiv);
     Z_ if (kx::IsFileObject(Teil)) kx::CloseFile(Teil);  // none when part 1 failed
   }

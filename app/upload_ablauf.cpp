@@ -107,7 +107,7 @@ int32_t Downloadfortsetzer(int32_t wert) {
   Z_ kx::AddGadgetItem(ListIcon_0, 0, kx::Text() << Spalte_Name << "\n\n\n\n" << Spalte_Datei_Size << "\n");
   Z_ kx::DisableGadget(ButtonImage_1, 1);
   Z_ kx::SetGadgetText(Text_26, "");
-  Z_ Vorbereiten = 100;
+  Z_ Vorbereiten = Vorbereiten_Fertig;
   Z_ Fortsetzen = 5;
   // The upload first, so that its updater finds it running.
   Z_ UploadThread = kx::StartThread(Upload, 45);

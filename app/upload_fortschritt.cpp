@@ -58,7 +58,7 @@ int32_t Aktualisierer_Upload(int32_t wert) {
     Z_ kx::SetGadgetState(ProgressBar_Vorbereiten, int32_t(std::lround(Fortschritt_Vorbereiten_Prozent)));
     Z_ kx::SetGadgetText(Text_11, kx::Text() << kx::FloatToString(Fortschritt_Vorbereiten_Prozent, 0, kx::Here)
                                                << "%");
-    Z_ if (Vorbereiten == 100) {
+    Z_ if (Vorbereiten == Vorbereiten_Fertig) {
       Z_ kx::SetGadgetState(ProgressBar_Vorbereiten, 100);
       Z_ kx::SetGadgetText(Text_11, "100%");
       Z_ break;

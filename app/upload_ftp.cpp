@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "app/debugger.h"
+#include "app/download.h"
 #include "app/fenster.h"
 #include "app/gadgets.h"
 #include "app/globals.h"
@@ -39,8 +40,6 @@ constexpr int32_t Passiv = 1;
 std::atomic<bool> Ftp_Offen{false};
 std::atomic<bool> FtpObjekt{false};
 
-const char* const Keine_Antwort = "Der Server antwortet nicht.";
-const char* const Abgelehnt = "Die Verbindung wurde abgelehnt.";
 
 // The second line of a failure message: the FTP server's own last reply, or
 // why there was none; "" when the failure was no server's (a local file).
@@ -51,9 +50,9 @@ void Ursache_Anhaengen(kx::Text& meldung) {
   if (code > 0) {
     meldung << "\n" << kx::FtpLastReply(Connect.serverid, kx::Here);
   } else if (code == kx::FtpReplyRefused) {
-    meldung << "\n" << Abgelehnt;
+    meldung << "\n" << Ursache_Abgelehnt;
   } else if (code != kx::FtpReplyNone) {
-    meldung << "\n" << Keine_Antwort;
+    meldung << "\n" << Ursache_Keine_Antwort;
   }
 }
 
@@ -153,7 +152,11 @@ int32_t Upload(int32_t wert) {
   Z_ int64_t r = 0;
   Z_ if (Fortsetzen != 5) {
     Z_ r = Code_Suchen();
-    Z_ if (r == Code_Keine_Antwort) return Upload_Misslungen(Keine_Antwort);
+    // The web side's cause (no answer, refused, its status line).
+    Z_ if (r == Code_Keine_Antwort) {
+      Z_ const char* ursache = Http_Ursache(kx::Here);
+      Z_ return Upload_Misslungen(*ursache ? ursache : Ursache_Keine_Antwort);
+    }
     Z_ if (r == 0) return Upload_Misslungen();
     Z_ OrdnerZahl = r;
   }

@@ -279,6 +279,18 @@ int32_t ThreadRunning(int32_t thread) {
   return FindRunning(thread) ? 1 : 0;
 }
 
+int32_t OtherThreadsRunning() {
+  EnsureStarted();
+  const DWORD self = GetCurrentThreadId();
+  int32_t running = 0;
+  EnterCriticalSection(&g_listLock);
+  for (ThreadEntry* e = g_threads; e; e = e->next) {
+    if (e->threadId != self && !Ended(e->handle)) ++running;
+  }
+  LeaveCriticalSection(&g_listLock);
+  return running;
+}
+
 void StopThread(int32_t thread) {
   EnsureStarted();
   HANDLE handle = FindRunning(thread);

@@ -13,6 +13,8 @@ using ThreadProcedure = int32_t (*)(int32_t value);
 int32_t StartThread(ThreadProcedure procedure, int32_t value);
 // 1 while the numbered thread has not ended, else 0.
 int32_t ThreadRunning(int32_t thread);
+// How many threads the library started still run, the calling one aside.
+int32_t OtherThreadsRunning();
 // Asks the thread to stop (RequestThreadStop) and waits up to 5 s for its
 // end, then drops its entry; a thread that does not end by then runs on and
 // keeps its entry.  No thread is ever killed.

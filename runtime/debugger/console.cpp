@@ -3,11 +3,9 @@
 // "ask" prompt, the debugger report and the console window of a GUI program.
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <string>
 
 #include "runtime/debugger/console_internal.h"
 #include "runtime/debugger/debugger_internal.h"
@@ -18,37 +16,16 @@ namespace debugger {
 
 namespace {
 
-void Print(FILE* out, const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
-void Print(FILE* out, const char* format, ...) {
-  char text[4096];
-  va_list args;
-  va_start(args, format);
-  int length = vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  if (length < 0) return;
-  if (size_t(length) >= sizeof text) {
-    // Longer lines (a report's environment): built once more at their size.
-    std::string large(size_t(length) + 1, '\0');
-    va_start(args, format);
-    vsnprintf(large.data(), large.size(), format, args);
-    va_end(args);
-    console::WriteText(out, large.data(), size_t(length));
-    return;
-  }
-  console::WriteText(out, text, size_t(length));
-}
+using console::Printf;
 
 void PrintNotTerminal(FILE* out, bool fatal) {
   if (fatal) {
-    Print(out, "\n[Debugger Error]  Fatal error.\n");
+    Printf(out, "\n[Debugger Error]  Fatal error.\n");
   } else {
-    Print(out, "[Debugger Error]  Cannot call Debugger because STDIN is not connected to ");
-    Print(out, "\n[Debugger Error]  a terminal device! The program will be terminated.\n");
+    Printf(out, "[Debugger Error]  Cannot call Debugger because STDIN is not connected to ");
+    Printf(out, "\n[Debugger Error]  a terminal device! The program will be terminated.\n");
   }
 }
-
-// Reads one answer line; false at the end of input.
-bool ReadAnswer(char* buffer, int size) { return console::ReadLine(buffer, size); }
 
 const char* StateLine(int state) {
   switch (state) {
@@ -65,46 +42,46 @@ const char* StateLine(int state) {
 }  // namespace
 
 void WriteReport(FILE* out, int32_t line, int state, void* registers) {
-  Print(out, "\n==============================================\n   Korvex Debugger Report");
-  Print(out, "\n==============================================\n\n");
-  Print(out, "[Included source files]\n");
+  Printf(out, "\n==============================================\n   Korvex Debugger Report");
+  Printf(out, "\n==============================================\n\n");
+  Printf(out, "[Included source files]\n");
   const DebugSymbols* symbols = CurrentDebugSymbols();
   if (symbols && symbols->sourceFiles) {
     for (int32_t i = 0; i < symbols->sourceFileCount; ++i) {
-      if (symbols->sourceFiles[i]) Print(out, "%s\n", symbols->sourceFiles[i]);
+      if (symbols->sourceFiles[i]) Printf(out, "%s\n", symbols->sourceFiles[i]);
     }
   }
-  Print(out, "\n[Program execution information]\n");
+  Printf(out, "\n[Program execution information]\n");
   time_t now = time(nullptr);
   const char* date = ctime(&now);  // ends with its own line feed
-  Print(out, "%s%s\n\n", date ? date : "\n", GetCommandLineA());
-  Print(out, "[Error information]\n");
-  Print(out, "Current Line: %d\n", LineNumber(line));
-  Print(out, "Current File: %s\n", SourceFileName(line));
-  Print(out, "%s\n", StateLine(state));
-  Print(out, "[Global variables]\n");
+  Printf(out, "%s%s\n\n", date ? date : "\n", GetCommandLineA());
+  Printf(out, "[Error information]\n");
+  Printf(out, "Current Line: %d\n", LineNumber(line));
+  Printf(out, "Current File: %s\n", SourceFileName(line));
+  Printf(out, "%s\n", StateLine(state));
+  Printf(out, "[Global variables]\n");
   console::Variables(out, "");
-  Print(out, "[Execution history]\n");
+  Printf(out, "[Execution history]\n");
   console::History(out, "variables");
-  Print(out, "[Processor registers]");
+  Printf(out, "[Processor registers]");
   if (registers) {
-    Print(out, "\n");
+    Printf(out, "\n");
     console::Registers(out, registers);
   } else {
-    Print(out, "\n  Cannot display register values at this point.\n\n\n");
+    Printf(out, "\n  Cannot display register values at this point.\n\n\n");
   }
-  Print(out, "[Stack contents]\n");
+  Printf(out, "[Stack contents]\n");
   console::Stack(out, registers);
-  Print(out, "[Arrays]\n");
+  Printf(out, "[Arrays]\n");
   console::Arrays(out);
-  Print(out, "[Linked Lists]\n");
+  Printf(out, "[Linked Lists]\n");
   console::LinkedLists(out);
-  Print(out, "[Environment variables]\n");
+  Printf(out, "[Environment variables]\n");
   if (char* environment = GetEnvironmentStringsA()) {
-    for (const char* v = environment; *v; v += strlen(v) + 1) Print(out, "%s\n", v);
+    for (const char* v = environment; *v; v += strlen(v) + 1) Printf(out, "%s\n", v);
     FreeEnvironmentStringsA(environment);
   }
-  Print(out, "\n");
+  Printf(out, "\n");
   fflush(out);
 }
 
@@ -113,9 +90,9 @@ int ConsoleError(const ReportDetails& report, int state) {
   const char* file = SourceFileName(report.line);
   int lineNumber = LineNumber(report.line);
   int mode = ErrorMode();
-  Print(out, "\n[Debugger Error]  %s\n[Debugger Error]  File: %s (Line: %d)\n", report.text, file, lineNumber);
+  Printf(out, "\n[Debugger Error]  %s\n[Debugger Error]  File: %s (Line: %d)\n", report.text, file, lineNumber);
   if (out != stdout && mode != 1) {
-    Print(stdout, "\n[Debugger Error]  %s\n[Debugger Error]  File: %s (Line: %d)\n", report.text, file, lineNumber);
+    Printf(stdout, "\n[Debugger Error]  %s\n[Debugger Error]  File: %s (Line: %d)\n", report.text, file, lineNumber);
   }
   bool fatal = state == StateFatal;
   switch (mode) {
@@ -141,14 +118,14 @@ int ConsoleError(const ReportDetails& report, int state) {
   char answer[502];
   for (;;) {
     if (fatal) {
-      Print(stdout, "  Fatal error. Do you with to open the Debugger console? (Yes, No)\n");
-      Print(stdout, "  (y,N) ");
+      Printf(stdout, "  Fatal error. Do you with to open the Debugger console? (Yes, No)\n");
+      Printf(stdout, "  (y,N) ");
     } else {
-      Print(stdout, "  Do you wish to continue the program? (Yes, No, Debugger Console, Ignore all)\n");
-      Print(stdout, "  (y,N,d,i) ");
+      Printf(stdout, "  Do you wish to continue the program? (Yes, No, Debugger Console, Ignore all)\n");
+      Printf(stdout, "  (y,N,d,i) ");
     }
-    if (!ReadAnswer(answer, sizeof answer)) {
-      Print(stdout, "\n[Debugger Error]  Input error from stdin, program is exiting.\n\n");
+    if (!console::ReadLine(answer, sizeof answer)) {
+      Printf(stdout, "\n[Debugger Error]  Input error from stdin, program is exiting.\n\n");
       ExitProgram(1);
     }
     char c = answer[0];
@@ -168,16 +145,16 @@ int ConsoleError(const ReportDetails& report, int state) {
 }
 
 void ConsoleWarning(const ReportDetails& report) {
-  Print(ConsoleOut(), "\n[Debugger Warning]  %s\n[Debugger Warning]  File: %s (Line: %d)\n", report.text,
+  Printf(ConsoleOut(), "\n[Debugger Warning]  %s\n[Debugger Warning]  File: %s (Line: %d)\n", report.text,
         SourceFileName(report.line), LineNumber(report.line));
 }
 
 int ConsoleStop(int32_t line, int state, void* registers) {
   if (StdinIsTerminal() && ConsoleLoop()) return ConsoleLoop()(line, state, registers);
   FILE* out = ConsoleOut();
-  Print(out, "\n[Debugger Error]  Cannot call Debugger because STDIN is not connected to ");
-  Print(out, "\n[Debugger Error]  a terminal device! File: %s (Line: %d)", SourceFileName(line), LineNumber(line));
-  Print(out, "\n[Debugger Error]  Program execution continues...\n");
+  Printf(out, "\n[Debugger Error]  Cannot call Debugger because STDIN is not connected to ");
+  Printf(out, "\n[Debugger Error]  a terminal device! File: %s (Line: %d)", SourceFileName(line), LineNumber(line));
+  Printf(out, "\n[Debugger Error]  Program execution continues...\n");
   return StateRunning;
 }
 
@@ -185,23 +162,23 @@ void ConsoleDebugOutput(int kind, const void* value) {
   FILE* out = ConsoleOut();
   switch (kind) {
     case DebugKindText:
-      Print(out, "[Debugger]  %s\n", value ? static_cast<const char*>(value) : "");
+      Printf(out, "[Debugger]  %s\n", value ? static_cast<const char*>(value) : "");
       break;
     case DebugKindLong:
-      if (HexMode()) Print(out, "[Debugger]  $%X\n", unsigned(*static_cast<const int32_t*>(value)));
-      else Print(out, "[Debugger]  %d\n", int(*static_cast<const int32_t*>(value)));
+      if (HexMode()) Printf(out, "[Debugger]  $%X\n", unsigned(*static_cast<const int32_t*>(value)));
+      else Printf(out, "[Debugger]  %d\n", int(*static_cast<const int32_t*>(value)));
       break;
     case DebugKindQuad: {
       char text[32];
       snprintf(text, sizeof text, "%lld", static_cast<long long>(*static_cast<const int64_t*>(value)));
-      Print(out, "[Debugger]  %s\n", text);
+      Printf(out, "[Debugger]  %s\n", text);
       break;
     }
     case DebugKindFloat:
-      Print(out, "[Debugger]  %f\n", double(*static_cast<const float*>(value)));
+      Printf(out, "[Debugger]  %f\n", double(*static_cast<const float*>(value)));
       break;
     case DebugKindDouble:
-      Print(out, "[Debugger]  %g\n", *static_cast<const double*>(value));
+      Printf(out, "[Debugger]  %g\n", *static_cast<const double*>(value));
       break;
     default:
       break;

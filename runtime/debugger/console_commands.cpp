@@ -190,19 +190,22 @@ void Memory(Context& c) {
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(address);
   uintptr_t end = address + length;
   Printf(c.out, "[Debugger Memory Dump]\n");
+  // One write a line: the address, sixteen hex columns, the characters.
   for (uintptr_t line = address & ~uintptr_t(15); line < end; line += 16) {
-    Printf(c.out, "  $%.8" PRIXPTR "  ", line);
+    char text[96];
+    int n = snprintf(text, sizeof text, "  $%.8" PRIXPTR "  ", line);
     for (uintptr_t at = line; at < line + 16; ++at) {
-      if (at < address || at >= end) Printf(c.out, "   ");
-      else Printf(c.out, "%.2X ", unsigned(bytes[at - address]));
+      if (at < address || at >= end) n += snprintf(text + n, sizeof text - n, "   ");
+      else n += snprintf(text + n, sizeof text - n, "%.2X ", unsigned(bytes[at - address]));
     }
-    Printf(c.out, " ");
+    text[n++] = ' ';
     for (uintptr_t at = line; at < line + 16; ++at) {
       if (at < address || at >= end) continue;
       uint8_t b = bytes[at - address];
-      Printf(c.out, "%c", b >= 32 ? b : '.');
+      text[n++] = char(b >= 32 ? b : '.');
     }
-    Printf(c.out, "\n");
+    text[n] = '\0';
+    Printf(c.out, "%s\n", text);
   }
   Printf(c.out, "\n");
 }

@@ -160,6 +160,16 @@ int32_t Fail(Handle& destination, const char* path) {
 
 }  // namespace
 
+int32_t IsSealedFile(const char* path) {
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  char head[sizeof kMagic] = {};
+  DWORD got = 0;
+  ReadFile(h, head, sizeof head, &got, nullptr);
+  CloseHandle(h);
+  return got == sizeof head && std::memcmp(head, kMagic, sizeof head) == 0 ? 1 : 0;
+}
+
 int32_t RandomBytes(void* buffer, int32_t length) {
   if (!buffer) ReportError("NullBuffer");
   if (length < 0) ReportError("NegativeLength");

@@ -41,6 +41,8 @@ constexpr uint8_t SealVersion = 1;
 // Fills the buffer with bytes of the system's random generator; 1 on
 // success, 0 when the generator failed (the buffer is then undefined).
 int32_t RandomBytes(void* buffer, int32_t length);
+// 1 when the file begins as a sealed file does (its magic), else 0.
+int32_t IsSealedFile(const char* path);
 
 // Seals the source file into the destination (created, or emptied when it
 // exists) with a fresh salt.  1 on success; 0 when a file could not be read

@@ -494,13 +494,12 @@ int32_t BeginRequest(Request* r, const char* url, int32_t bufferSize) {
   if (size < bufferSize) size = bufferSize;
   r->buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
   if (r->buffer == nullptr) return 0;
-  WSASetLastError(0);
   r->connection = OpenTcpConnection(r->host, r->port);
   if (r->connection == nullptr) {
-    int error = WSAGetLastError();
-    lastFailure.cause = error == WSAECONNREFUSED ? HttpFailureRefused
-                        : error == WSAETIMEDOUT  ? HttpFailureTimeOut
-                                                 : HttpFailureBroken;
+    const int failure = LastConnectFailure();
+    lastFailure.cause = failure == NetworkConnectRefused    ? HttpFailureRefused
+                        : failure == NetworkConnectTimedOut ? HttpFailureTimeOut
+                                                            : HttpFailureBroken;
     return 0;
   }
   lastFailure.cause = HttpFailureNone;
@@ -661,7 +660,8 @@ ResponseHead ReadHead(Request* r, int32_t* received, int32_t timeout, int32_t* c
 int32_t Download(const char* url, const char* fileName) {
   Request r;
   int32_t result = 0;
-  if (BeginRequest(&r, url, ReadBlockSize)) {
+  // The head is read into the same buffer as the body's blocks.
+  if (BeginRequest(&r, url, MaxHeadLength > ReadBlockSize ? MaxHeadLength : ReadBlockSize)) {
     int32_t length = FormatGetRequest(r.buffer, r.path, r.host, r.port);
     if (SendAll(r.connection, r.buffer, length, ReadTimeout)) {
       int32_t received = 0, closed = 0;

@@ -199,7 +199,11 @@ NetworkConnection* OpenConnection(const char* host, int port, int type) {
 
   // TCP connects in blocking mode; UDP only needs its socket non-blocking.
   bool ready = type == NetworkTcp ? ConnectTo(s, address, port) : SetNonBlocking(s);
-  if (!ready && type == NetworkTcp && WSAGetLastError() == WSAECONNREFUSED) connectFailure = NetworkConnectRefused;
+  if (!ready && type == NetworkTcp) {
+    const int error = WSAGetLastError();
+    if (error == WSAECONNREFUSED) connectFailure = NetworkConnectRefused;
+    if (error == WSAETIMEDOUT) connectFailure = NetworkConnectTimedOut;
+  }
   NetworkConnection* record = ready ? NewRecord() : nullptr;
   if (!record) {
     closesocket(s);

@@ -60,10 +60,12 @@ NetworkConnection* OpenConnection(const char* host, int port, int type);
 NetworkConnection* OpenTcpConnection(const char* host, int port);
 // Why the calling thread's last OpenConnection failed: NetworkConnectNone
 // when it did not, NetworkConnectRefused when nobody listened at the port,
-// NetworkConnectFailed for any other cause (no address, no route, no socket).
+// NetworkConnectTimedOut when the host never answered, NetworkConnectFailed
+// for any other cause (no address, no route, no socket).
 constexpr int NetworkConnectNone = 0;
 constexpr int NetworkConnectRefused = 1;
 constexpr int NetworkConnectFailed = 2;
+constexpr int NetworkConnectTimedOut = 3;
 int LastConnectFailure();
 void CloseConnection(NetworkConnection* connection);
 
