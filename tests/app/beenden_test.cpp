@@ -11,7 +11,7 @@
 #include <string>
 
 #include "tests/app/fahrer.h"
-#include "tests/app/velmora_prozess.h"
+#include "tests/app/transfer_programm.h"
 #include "tests/app/transfer_texte.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -26,8 +26,6 @@ constexpr int Durchgaenge = 20;
 // end of a process on a busy machine.
 constexpr DWORD Frist = 12000;
 
-
-
 // The program's private folder (named by a GUID) below its TEMP.
 std::string Privatordner(const std::string& temp) {
   WIN32_FIND_DATAA eintrag;
@@ -38,49 +36,24 @@ std::string Privatordner(const std::string& temp) {
 }
 
 TEST(Beenden, ConfirmedCloseWhileAnUploadAndADownloadRunExitsWithZeroEveryTime) {
-  const char* state = std::getenv("VELMORA_TRANSFER_STATE");
-  ASSERT_NE(state, nullptr) << "no transfer server (VELMORA_TRANSFER_STATE)";
-  auto server = [&](const std::string& name) { return kxtest::WinePath(std::string(state) + "/" + name); };
-  const std::string zugang = Base64(Zeile(server("ftp.address"))) + "\r\n" +
-                             Base64("127.0.0.1:" + Zeile(server("web.port"))) + "\r\n" + Base64("velmora") +
-                             "\r\n" + Base64("secret") + "\r\n";
+  TransferServer server;
+  ASSERT_FALSE(server.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
   // Transfer 1 to receive: 20 parts of 1,000,000 bytes.
-  CreateDirectoryA(server("root\\SPLIT\\1").c_str(), nullptr);
+  CreateDirectoryA(server.root("SPLIT\\1").c_str(), nullptr);
   const std::string teil = kxtest::RandomBytes(1000000, 61);
-  for (int k = 1; k <= 20; ++k) kxtest::WriteBytes(server("root\\SPLIT\\1\\" + std::to_string(k) + ".quon"), teil);
-  kxtest::WriteBytes(server("root\\SPLIT\\1\\Anz.txt"), "20");
+  for (int k = 1; k <= 20; ++k) kxtest::WriteBytes(server.root("SPLIT\\1\\" + std::to_string(k) + ".quon"), teil);
+  kxtest::WriteBytes(server.root("SPLIT\\1\\Anz.txt"), "20");
   kxtest::TempFolder quelle;
   ASSERT_TRUE(kxtest::WriteBytes(quelle / "senden.bin", kxtest::RandomBytes(12000000, 67)));
 
   for (int durchgang = 1; durchgang <= Durchgaenge; ++durchgang) {
     SCOPED_TRACE("run " + std::to_string(durchgang));
     kxtest::TempFolder temp;
-    CreateDirectoryA((temp / "Velmora").c_str(), nullptr);
-    kxtest::WriteBytes(temp / "Velmora\\Hash.txt", zugang);
-    VelmoraProzess programm(temp.path());
+    ZugangSchreiben(temp.path(), server, "secret");
+    Velmora programm(temp.path());
     ASSERT_NE(programm.fenster, nullptr);
-    HWND fenster = programm.fenster;
-
-    // The upload: Datei > Hinzufügen, Datei > Senden.
-    programm.Menue(1);
-    HWND auswahl = programm.Warte("Auswahlfenster");
-    ASSERT_NE(auswahl, nullptr);
-    Tippen(WarteAufGadget(auswahl, 52), quelle / "senden.bin");
-    Klick(WarteAufGadget(auswahl, 59));
-    ASSERT_TRUE(WarteBisZu(auswahl));
-    programm.Menue(2);
-
-    // The download: tab "Empfangen", code 1, "Downloaden", the place.
-    EXPECT_TRUE(programm.Reiter(WarteAufGadget(fenster, 13), 1, WarteAufGadget(fenster, 17)));
-    Tippen(WarteAufGadget(fenster, 15), "1");
-    Klick(WarteAufGadget(fenster, 17));
-    HWND speichern = WarteAufFenster("Speicherort", "#32770", programm.id());
-    ASSERT_NE(speichern, nullptr);
-    HWND feld = Dateinamenfeld(speichern);
-    ASSERT_NE(feld, nullptr);
-    Tippen(feld, temp / "ziel");
-    PostMessageA(speichern, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WarteBisZu(speichern));
+    programm.Senden(quelle / "senden.bin");
+    ASSERT_TRUE(programm.Downloaden("1", temp / "ziel"));
 
     // Both running: the probe of part 1 arriving, no code window yet.
     const std::string privat = Privatordner(temp.path());
@@ -90,7 +63,7 @@ TEST(Beenden, ConfirmedCloseWhileAnUploadAndADownloadRunExitsWithZeroEveryTime) 
     ASSERT_EQ(FindeFenster("Code", nullptr, programm.id()), nullptr);
 
     const DWORD anfang = GetTickCount();
-    Schliessen(fenster);
+    Schliessen(programm.fenster);
     Meldung frage = Beantworte("Wirklich Beenden", IDYES, programm.id());
     ASSERT_EQ(frage.titel, "Wirklich Beenden");
     EXPECT_EQ(programm.Ende(), 0);

@@ -260,7 +260,7 @@ TEST_F(Privat, KilledAfterPartTwoResumesWithTheSamePrivateCode) {
   programm.Senden(temp_ / "notiz.txt");
   EXPECT_TRUE(std::regex_match(programm.Code(120000, "privat_code_danach"), PrivaterCode));
   // The finished upload's record goes a moment after its code window.
-  kxtest::WaitUntil([&] { return !kxtest::Exists(temp_ / "Velmora\\Infos.txt"); }, 5000);
+  ASSERT_TRUE(kxtest::WaitUntil([&] { return !kxtest::Exists(temp_ / "Velmora\\Infos.txt"); }, 5000));
   // Turned off, the next start sends plain again.
   PrivatSchalten(programm, false);
   programm.Beenden();

@@ -58,23 +58,29 @@ struct TransferServer {
   }
 };
 
+// The program's access file in its TEMP `temp`: the server, user "velmora",
+// password `pw`, and the web side at `domain` (host:port; the fixture's
+// nginx when empty).
+inline void ZugangSchreiben(const std::string& temp, const TransferServer& server, const std::string& pw,
+                            const std::string& domain = "") {
+  CreateDirectoryA((temp + "\\Velmora").c_str(), nullptr);
+  kxtest::WriteBytes(temp + "\\Velmora\\Hash.txt", Base64(server.address()) + "\r\n" +
+                                                     Base64(domain.empty() ? server.domain() : domain) + "\r\n" +
+                                                     Base64("velmora") + "\r\n" + Base64(pw) + "\r\n");
+}
+
 // Each test: "SPLIT" empty on the server, and the program's access file in
-// its own TEMP naming the server, user "velmora", password "secret".
+// its own TEMP.
 class TransferTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(server_.state.empty()) << "no transfer server (VELMORA_TRANSFER_STATE)";
     kxtest::RemoveTree(server_.root("SPLIT"));
     CreateDirectoryA(server_.root("SPLIT").c_str(), nullptr);
-    CreateDirectoryA((temp_ / "Velmora").c_str(), nullptr);
     Zugang("secret");
   }
-  // The access file with this password, and the web side at `domain`
-  // (host:port; the fixture's nginx when empty).
   void Zugang(const std::string& pw, const std::string& domain = "") {
-    kxtest::WriteBytes(temp_ / "Velmora\\Hash.txt", Base64(server_.address()) + "\r\n" +
-                                                         Base64(domain.empty() ? server_.domain() : domain) + "\r\n" +
-                                                         Base64("velmora") + "\r\n" + Base64(pw) + "\r\n");
+    ZugangSchreiben(temp_.path(), server_, pw, domain);
   }
   TransferServer server_;
   kxtest::TempFolder temp_;
