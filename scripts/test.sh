@@ -61,7 +61,11 @@ for preset in "${tested[@]}"; do
     source scripts/wine-session.sh
     wine_session_start "$arch" || exit 125
     echo "test: $preset build ($arch-bit Wine, display $DISPLAY)"
-    ctest --preset "$preset" -j2 --output-on-failure "$@"
+    # A test that times out runs once more: under parallel load a Wine test
+    # program now and then passes every case and then does not end (seen in
+    # about one full run of ten, never twice in a row).  A failed assertion
+    # is never run again.
+    ctest --preset "$preset" -j2 --output-on-failure --repeat after-timeout:2 "$@"
   ) || status=$?
 done
 wait_later_builds
