@@ -62,7 +62,8 @@ for preset in "${tested[@]}"; do
     wine_session_start "$arch" || exit 125
     echo "test: $preset build ($arch-bit Wine, display $DISPLAY)"
     # A test that times out runs once more: under parallel load a Wine test
-    # program now and then passes every case and then does not end (seen in
+    # program now and then passes every case and then does not end, and the
+    # terminal test's tmux server once died as it started (each seen in
     # about one full run of ten, never twice in a row).  A failed assertion
     # is never run again.
     ctest --preset "$preset" -j2 --output-on-failure --repeat after-timeout:2 "$@"
