@@ -89,9 +89,13 @@ TEST_F(Dialoge, SelectionWithoutCloseButtonSwitchesFieldsAndRefusesAMissingPath)
       datei_an = IsWindowEnabled(Gadget(f, 52)) && IsWindowEnabled(Gadget(f, 54));
       ordner_aus = !IsWindowEnabled(Gadget(f, 53)) && !IsWindowEnabled(Gadget(f, 55));
       Klick(Gadget(f, 51));
-      kxtest::WaitUntil([&] { return IsWindowEnabled(Gadget(f, 53)); }, 5000);
-      umgeschaltet = IsWindowEnabled(Gadget(f, 53)) && IsWindowEnabled(Gadget(f, 55)) &&
-                     !IsWindowEnabled(Gadget(f, 52)) && !IsWindowEnabled(Gadget(f, 54));
+      // The window's thread switches the four gadgets one after the other: wait for all of them.
+      umgeschaltet = kxtest::WaitUntil(
+          [&] {
+            return IsWindowEnabled(Gadget(f, 53)) && IsWindowEnabled(Gadget(f, 55)) &&
+                   !IsWindowEnabled(Gadget(f, 52)) && !IsWindowEnabled(Gadget(f, 54));
+          },
+          5000);
       // Back to "Datei", a path that does not exist: the message, and the window stays.
       Klick(Gadget(f, 50));
       Tippen(Gadget(f, 52), "C:\\gibt\\es\\nicht.txt");

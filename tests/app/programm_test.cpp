@@ -134,7 +134,8 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   // The add button, clicked: the row with the size in column 4, the hints change.
   Echter_Klick(hinzufuegen, 20, 20);
   Datei_Waehlen(programm, datei);
-  kxtest::WaitUntil([&] { return programm.Zeilen(liste) != 0; }, 3000);
+  // The program adds the row, fills its columns and then sets the hints: wait for the last.
+  kxtest::WaitUntil([&] { return Text(programm.Gadget(38)) == "< Eintrag markieren und Button drücken"; }, 3000);
   ASSERT_EQ(programm.Zeilen(liste), 1);
   EXPECT_EQ(programm.Zelle(liste, 0, 0), "bericht.pdf");
   EXPECT_EQ(programm.Zelle(liste, 0, 4), "976 KB");
@@ -181,7 +182,7 @@ TEST(Programm, SendListHoldsOneRowAndTheTwoDeletesDifferInWhatTheyLeave) {
   // The menu's add puts the size in column 1.
   programm.Menue(1);
   Datei_Waehlen(programm, datei);
-  kxtest::WaitUntil([&] { return programm.Zeilen(liste) != 0; }, 3000);
+  kxtest::WaitUntil([&] { return programm.Zeilen(liste) != 0 && !programm.Zelle(liste, 0, 1).empty(); }, 3000);
   EXPECT_EQ(programm.Zelle(liste, 0, 1), "976 KB");
   EXPECT_EQ(programm.Zelle(liste, 0, 4), "");
   Beenden(programm);
