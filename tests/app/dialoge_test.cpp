@@ -85,9 +85,11 @@ TEST_F(Dialoge, SelectionWithoutCloseButtonSwitchesFieldsAndRefusesAMissingPath)
       ASSERT_NE(f, nullptr);
       ASSERT_NE(WarteAufGadget(f, 59), nullptr);
       stil = GetWindowLongA(f, GWL_STYLE);
-      Bildschirmfoto(f, "auswahlfenster");
+      // The folder's field and button are switched off last, after the option is set.
+      ordner_aus = kxtest::WaitUntil(
+          [&] { return !IsWindowEnabled(Gadget(f, 53)) && !IsWindowEnabled(Gadget(f, 55)); }, 5000);
       datei_an = IsWindowEnabled(Gadget(f, 52)) && IsWindowEnabled(Gadget(f, 54));
-      ordner_aus = !IsWindowEnabled(Gadget(f, 53)) && !IsWindowEnabled(Gadget(f, 55));
+      Bildschirmfoto(f, "auswahlfenster");
       Klick(Gadget(f, 51));
       // The window's thread switches the four gadgets one after the other: wait for all of them.
       umgeschaltet = kxtest::WaitUntil(

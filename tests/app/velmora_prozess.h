@@ -53,8 +53,10 @@ class VelmoraProzess {
       return;
     }
     fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
-    // The main window opens before its gadgets are built.
-    if (fenster) WarteAufGadget(fenster, 41);
+    // The main window opens before its gadgets are built, and the event
+    // loop's first round sets their starting state: a message is answered
+    // only from there.
+    if (fenster && WarteAufGadget(fenster, 41)) kxtest::WaitUntil([&] { return Antwortet(); }, 10000);
   }
   ~VelmoraProzess() {
     if (testing::Test::HasFailure()) std::printf("%s", kxtest::ReadBytes(ausgabe_).c_str());
@@ -77,10 +79,10 @@ class VelmoraProzess {
     GetExitCodeProcess(prozess_.hProcess, &code);
     return long(code);
   }
-  // Whether the main window answers a message within a second.
-  bool Antwortet() const {
+  // Whether the main window answers a message within `ms`.
+  bool Antwortet(UINT ms = 1000) const {
     DWORD_PTR ergebnis = 0;
-    return SendMessageTimeoutA(fenster, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ergebnis) != 0;
+    return SendMessageTimeoutA(fenster, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &ergebnis) != 0;
   }
   void Toeten() {
     TerminateProcess(prozess_.hProcess, 9);
