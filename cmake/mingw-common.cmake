@@ -19,5 +19,6 @@ if(VELMORA_CCACHE)
 endif()
 
 # Every test and tool runs under Wine; the script picks the loader that
-# matches the program (32-bit or 64-bit PE).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# matches the program (32-bit or 64-bit PE) and names a failing exit code, so
+# that a test which fails without a word of its own still says how it ended.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh --say-exit)

@@ -3,6 +3,11 @@
 # program's exit code is this script's.  CMake uses it as the emulator, so
 # ctest runs every test through it.  The loader and prefix follow the
 # program's own architecture (PE32 or PE32+).
+#   wine-run.sh [--say-exit] PROGRAM [ARGUMENTS]
+# --say-exit: a non-zero exit code is also written to standard error, in one
+# line (CTest's runs: a program that dies before printing anything).
+say_exit=0
+if [ "${1:-}" = --say-exit ]; then say_exit=1; shift; fi
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 arch="$(velmora_pe_arch "$1")"
 [ -n "$arch" ] && velmora_wine_select "$arch"
@@ -25,4 +30,8 @@ if [ -n "${VELMORA_WIN_TEMP:-}" ]; then
   winpath() { printf 'Z:%s' "$(printf %s "$1" | tr / '\\')"; }
   exec "$VELMORA_WINE" "$starter" "$(winpath "$(cd "$VELMORA_WIN_TEMP" && pwd)")" "$@"
 fi
-exec "$VELMORA_WINE" "$@"
+[ "$say_exit" = 1 ] || exec "$VELMORA_WINE" "$@"
+status=0
+"$VELMORA_WINE" "$@" || status=$?
+[ "$status" = 0 ] || echo "wine-run: $(basename "$1") ended with exit code $status" >&2
+exit "$status"
