@@ -44,12 +44,20 @@ class VelmoraProzess {
     start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     start.hStdOutput = log;
     start.hStdError = log;
-    std::string zeile = "\"" + programm + "\"";
-    const BOOL gestartet = CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, TRUE, 0, umgebung.data(),
-                                          nullptr, &start, &prozess_);
+    // Under load Wine now and then fails to create a process at all (the
+    // program never ran); such a start is tried again, up to three times.
+    std::string fehler;
+    BOOL gestartet = FALSE;
+    for (int versuch = 0; versuch < 3 && !gestartet; ++versuch) {
+      std::string zeile = "\"" + programm + "\"";
+      gestartet = CreateProcessA(programm.c_str(), zeile.data(), nullptr, nullptr, TRUE, 0, umgebung.data(), nullptr,
+                                 &start, &prozess_);
+      if (!gestartet) fehler += " " + std::to_string(GetLastError());
+    }
     CloseHandle(log);
+    if (!fehler.empty()) std::printf("starting %s failed, error%s\n", programm.c_str(), fehler.c_str());
     if (!gestartet) {
-      ADD_FAILURE() << "cannot start " << programm;
+      ADD_FAILURE() << "cannot start " << programm << ", error" << fehler;
       return;
     }
     fenster = WarteAufFenster(Titel, nullptr, prozess_.dwProcessId);
