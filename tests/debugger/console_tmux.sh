@@ -16,9 +16,14 @@ session=""
 
 cleanup() {
   tmux -L "$socket" kill-server 2>/dev/null
+  rm -f "${TMUX_TMPDIR:-/tmp}/tmux-$(id -u)/$socket"
   rm -rf "$work"
 }
 trap cleanup EXIT
+# The sessions come and go one after another; a tmux server whose last session
+# ends exits, and a new session asked of it while it exits fails ("server
+# exited unexpectedly").  A session that waits all along keeps the server.
+tmux -L "$socket" new-session -d -s keeper "sleep 100000" || { echo "FAIL: tmux does not start"; exit 1; }
 
 # start NAME [ENV=VALUE...] -- ARGUMENTS: the probe in a new terminal.
 start() {
@@ -28,7 +33,10 @@ start() {
   while [ "$1" != "--" ]; do environment+=("$1"); shift; done
   shift
   tmux -L "$socket" new-session -d -s "$session" -x 150 -y 50 \
-    "cd '$root' && env ${environment[*]} bash scripts/wine-run.sh '$probe' $*; echo EXIT=\$?; sleep 600"
+    "cd '$root' && env ${environment[*]} bash scripts/wine-run.sh '$probe' $*; echo EXIT=\$?; sleep 600" || {
+    echo "FAIL [$session]: tmux did not open the session"
+    exit 1
+  }
 }
 
 screen() { tmux -L "$socket" capture-pane -p -J -S -3000 -t "$session"; }

@@ -15,7 +15,7 @@ socket="kxvelmora-$$"
 session=velmora
 failures=0
 temp="$(mktemp -d)"
-trap 'tmux -L "$socket" kill-server 2>/dev/null; rm -rf "$temp"' EXIT
+trap 'tmux -L "$socket" kill-server 2>/dev/null; rm -f "${TMUX_TMPDIR:-/tmp}/tmux-$(id -u)/$socket"; rm -rf "$temp"' EXIT
 
 tmux -L "$socket" new-session -d -s "$session" -x 150 -y 50 \
   "cd '$root' && VELMORA_WIN_TEMP='$temp' bash scripts/wine-run.sh '$program'; echo EXIT=\$?; sleep 600"
