@@ -64,9 +64,9 @@ for preset in "${tested[@]}"; do
     # A test that fails runs once more, and the run names every test that
     # needed it.  Under parallel load Wine now and then fails a test program
     # that owes nothing to the code under test: one passed every case and
-    # then did not end, one ended at once without printing a line, and the
-    # terminal test's tmux server once died as it started (each seen about
-    # once in ten full runs, never twice in a row).  A fault that shows every
+    # then did not end, one ended at once without printing a line, and a
+    # program start failed with no process made (each seen about once in ten
+    # full runs, never twice in a row).  A fault that shows every
     # time fails both runs; one that shows now and then is named here too.
     log="build-$preset/ctest-run.log"
     [ "$preset" = default ] && log=build/ctest-run.log
