@@ -40,7 +40,6 @@ constexpr int32_t Passiv = 1;
 std::atomic<bool> Ftp_Offen{false};
 std::atomic<bool> FtpObjekt{false};
 
-
 // The second line of a failure message: the FTP server's own last reply, or
 // why there was none; "" when the failure was no server's (a local file).
 // Read in the uploading thread, before the connection is closed: a failed

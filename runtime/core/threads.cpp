@@ -81,7 +81,6 @@ HANDLE FindRunning(int32_t number) {
   return found;
 }
 
-
 int32_t FromWin32(int priority) {
   switch (priority) {
     case THREAD_PRIORITY_LOWEST: return 1;

@@ -314,7 +314,7 @@ TEST_F(DurchsProgramm, DownloadKilledAfterPartThreeGoesOnWithPartFour) {
       [&] { return apptest::Text(programm.Gadget(40)) == "50%" && programm.Balken(19) == 50; }, 3000));
   apptest::Meldung m = programm.Abschluss(60000, "download_fortgesetzt_teil4_fehlt");
   EXPECT_EQ(m.text, std::string(Download_Unvollstaendig) + "\r\nHTTP/1.1 404 Not Found");
-  // Part 4 refused for good: no later part asked for, and the finishing
+  // The fourth part refused for good: no later part asked for, and the finishing
   // bar's text shows what its bar shows.
   EXPECT_EQ(Anfragen(NginxLog(), "/SPLIT/1/5.quon", "", ab), 0);
   EXPECT_EQ(apptest::Text(programm.Gadget(41)), std::to_string(programm.Balken(21)) + "%");

@@ -113,15 +113,7 @@ class Velmora : public VelmoraProzess {
   void Senden() { Menue(2); }
   // Row 0 selected, as a click on it does, then the delete button.
   void Loeschen() {
-    HWND liste = Gadget(1);
-    HANDLE p = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id());
-    LVITEMA eintrag = {};
-    eintrag.stateMask = eintrag.state = LVIS_SELECTED | LVIS_FOCUSED;
-    void* fremd = VirtualAllocEx(p, nullptr, sizeof eintrag, MEM_COMMIT, PAGE_READWRITE);
-    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
-    SendMessageA(liste, LVM_SETITEMSTATE, 0, LPARAM(fremd));
-    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
-    CloseHandle(p);
+    Zeile_Waehlen(Gadget(1), 0);
     Klick(Gadget(4));
   }
   void Senden(const std::string& pfad, bool ordner = false) {

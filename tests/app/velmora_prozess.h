@@ -20,6 +20,36 @@
 
 namespace apptest {
 
+// A buffer in another process's memory, for the messages whose argument
+// points to memory (another process's controls read and write it there);
+// freed with the object.
+class FremderPuffer {
+ public:
+  FremderPuffer(HANDLE prozess, SIZE_T groesse)
+      : prozess_(prozess), adresse_(static_cast<char*>(
+                               VirtualAllocEx(prozess, nullptr, groesse, MEM_COMMIT, PAGE_READWRITE))) {}
+  ~FremderPuffer() {
+    if (adresse_) VirtualFreeEx(prozess_, adresse_, 0, MEM_RELEASE);
+  }
+  FremderPuffer(const FremderPuffer&) = delete;
+  FremderPuffer& operator=(const FremderPuffer&) = delete;
+
+  explicit operator bool() const { return adresse_ != nullptr; }
+  // The address in the other process, `ab` bytes in.
+  char* adresse(SIZE_T ab = 0) const { return adresse_ + ab; }
+  LPARAM lparam() const { return LPARAM(adresse_); }
+  bool Schreiben(const void* daten, SIZE_T laenge, SIZE_T ab = 0) const {
+    return adresse_ && WriteProcessMemory(prozess_, adresse_ + ab, daten, laenge, nullptr);
+  }
+  bool Lesen(void* daten, SIZE_T laenge, SIZE_T ab = 0) const {
+    return adresse_ && ReadProcessMemory(prozess_, adresse_ + ab, daten, laenge, nullptr);
+  }
+
+ private:
+  HANDLE prozess_;
+  char* adresse_;
+};
+
 class VelmoraProzess {
  public:
   static constexpr const char* Titel = "Velmora v 1.0 Release";
@@ -103,33 +133,34 @@ class VelmoraProzess {
 
   // Text of a cell of a report list of the program (read through its memory).
   std::string Zelle(HWND liste, int zeile, int spalte) {
-    HANDLE p = prozess_.hProcess;
-    const SIZE_T groesse = sizeof(LVITEMA) + 512;
-    char* fremd = static_cast<char*>(VirtualAllocEx(p, nullptr, groesse, MEM_COMMIT, PAGE_READWRITE));
+    char text[512] = {};
+    FremderPuffer fremd(prozess_.hProcess, sizeof(LVITEMA) + sizeof text);
     LVITEMA eintrag = {};
     eintrag.iSubItem = spalte;
-    eintrag.pszText = fremd + sizeof(LVITEMA);
-    eintrag.cchTextMax = 512;
-    WriteProcessMemory(p, fremd, &eintrag, sizeof eintrag, nullptr);
-    SendMessageA(liste, LVM_GETITEMTEXTA, zeile, LPARAM(fremd));
-    char text[512] = {};
-    ReadProcessMemory(p, fremd + sizeof(LVITEMA), text, sizeof text - 1, nullptr);
-    VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
+    eintrag.pszText = fremd.adresse(sizeof(LVITEMA));
+    eintrag.cchTextMax = sizeof text;
+    if (!fremd.Schreiben(&eintrag, sizeof eintrag)) return "";
+    SendMessageA(liste, LVM_GETITEMTEXTA, zeile, fremd.lparam());
+    fremd.Lesen(text, sizeof text - 1, sizeof(LVITEMA));
     return text;
   }
   int Zeilen(HWND liste) { return int(SendMessageA(liste, LVM_GETITEMCOUNT, 0, 0)); }
+  // The row selected and focused, as a click on it leaves it.
+  void Zeile_Waehlen(HWND liste, int zeile) {
+    FremderPuffer fremd(prozess_.hProcess, sizeof(LVITEMA));
+    LVITEMA eintrag = {};
+    eintrag.stateMask = eintrag.state = LVIS_SELECTED | LVIS_FOCUSED;
+    if (fremd.Schreiben(&eintrag, sizeof eintrag)) SendMessageA(liste, LVM_SETITEMSTATE, zeile, fremd.lparam());
+  }
 
   // Tab `reiter` of the panel, chosen by the mouse messages of a click on
   // it, so that the program hears of the change and shows the tab's page
-  // (TCM_SETCURSEL alone turns the tab and leaves the page hidden).  Waits for `zeichen`, a gadget of
-  // that page, to show; false if it does not.
+  // (TCM_SETCURSEL alone turns the tab and leaves the page hidden).  Waits
+  // for `zeichen`, a gadget of that page, to show; false if it does not.
   bool Reiter(HWND panel, int reiter, HWND zeichen) {
-    HANDLE p = prozess_.hProcess;
-    void* fremd = VirtualAllocEx(p, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    FremderPuffer fremd(prozess_.hProcess, sizeof(RECT));
     RECT r = {};
-    if (fremd && SendMessageA(panel, TCM_GETITEMRECT, reiter, LPARAM(fremd)))
-      ReadProcessMemory(p, fremd, &r, sizeof r, nullptr);
-    if (fremd) VirtualFreeEx(p, fremd, 0, MEM_RELEASE);
+    if (fremd && SendMessageA(panel, TCM_GETITEMRECT, reiter, fremd.lparam())) fremd.Lesen(&r, sizeof r);
     const LPARAM mitte = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     PostMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, mitte);
     PostMessageA(panel, WM_LBUTTONUP, 0, mitte);

@@ -22,9 +22,10 @@ int32_t WaitForGate(int32_t value) {
   return value;
 }
 
-// Works until asked to stop, as the program's threads do.
+// Works until asked to stop, as the program's threads do: it asks the
+// request itself, from its own thread.
 int32_t UntilAskedToStop(int32_t value) {
-  while (!kx::ThreadStopRequested()) Sleep(1);
+  kxtest::WaitUntil([] { return kx::ThreadStopRequested() != 0; }, 20000);
   return value;
 }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -50,9 +51,9 @@ class ScriptedServer {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
   // Whether the client's request has come in whole.
-  bool asked() const { return InterlockedCompareExchange(const_cast<LONG*>(&asked_), 0, 0) != 0; }
+  bool asked() const { return asked_; }
   // Whether the server has closed the connection yet.
-  bool closed() const { return InterlockedCompareExchange(const_cast<LONG*>(&closed_), 0, 0) != 0; }
+  bool closed() const { return closed_; }
   // The request as received (waits for the script to end).
   std::string request() {
     Join();
@@ -91,7 +92,7 @@ class ScriptedServer {
       if (n <= 0) break;
       request_.append(piece, n);
     }
-    InterlockedExchange(&asked_, 1);
+    asked_ = true;
     bool gone = false;  // the client closed: the rest of the script is moot
     for (const Step& step : steps_) {
       if (gone) break;
@@ -115,7 +116,7 @@ class ScriptedServer {
         gone = true;
     }
     if (hold_) Sleep(hold_);
-    InterlockedExchange(&closed_, 1);
+    closed_ = true;
     if (reset_) {
       linger abort{1, 0};  // closing then resets the connection
       setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
@@ -129,8 +130,8 @@ class ScriptedServer {
   SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
   HANDLE thread_ = nullptr;
-  LONG closed_ = 0;
-  LONG asked_ = 0;
+  std::atomic<bool> closed_{false};
+  std::atomic<bool> asked_{false};
   std::string request_;
 };
 
