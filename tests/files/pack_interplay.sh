@@ -14,7 +14,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 check() { local what="$1"; shift; if "$@"; then echo "ok: $what"; else fail "$what"; fi; }
 win() { local p="$1"; echo "Z:${p//\//\\}"; }
 # kxpack's output without carriage returns; its last line is the result.
-pack() { bash "$run" "$kxpack" "$@" </dev/null | tr -d '\r'; }
+pack() { bash "$run" --say-exit "$kxpack" "$@" </dev/null | tr -d '\r'; }
 result() { pack "$@" | tail -n 1; }
 
 # A tree with text, random data, an empty file, nested and empty folders.

@@ -15,7 +15,7 @@ secret=0123456789abcdef0102
 status=0
 for size in 0 1048576 3000001; do
   head -c "$size" /dev/urandom > "$work/plain"
-  bash "$run" "$kxseal" seal "$(win "$work/plain")" "$(win "$work/sealed")" "$secret" </dev/null >/dev/null
+  bash "$run" --say-exit "$kxseal" seal "$(win "$work/plain")" "$(win "$work/sealed")" "$secret" </dev/null >/dev/null
   if python3 "$here/seal_reference.py" "$secret" "$work/sealed" "$work/out" && cmp -s "$work/plain" "$work/out"; then
     echo "ok: size $size read by the reference"
   else
